@@ -1,0 +1,35 @@
+// Allocation of the dictionary's record arrays, shared by the loaders and the
+// editors so that every array (the constructor's placeholder included) is
+// allocated and released the same way.
+#pragma once
+
+#include <cstdint>
+#include <new>
+
+#include "dict/VKCStringDict.h"
+
+namespace recordarray {
+
+// The size of one record in the binary image and in the 32-bit program's
+// memory; an array whose size in these units does not fit in 32 bits is an
+// allocation failure, whatever the pointer width of this build.
+constexpr uint64_t kRecordSize32 = 24;
+
+// A zero-filled array of `n` records. Throws std::bad_alloc when memory is
+// exhausted or 24 × n does not fit in 32 bits. The caller owns the result and
+// releases it with Release().
+inline StringEntry* Allocate(uint64_t n) {
+    if (n * kRecordSize32 > 0xFFFFFFFFull) throw std::bad_alloc();
+    return reinterpret_cast<StringEntry*>(new char[n * sizeof(StringEntry)]());
+}
+
+// A zero-filled block of `bytes` bytes used as a record array (the placeholder).
+inline StringEntry* AllocateBytes(size_t bytes) {
+    return reinterpret_cast<StringEntry*>(new char[bytes]());
+}
+
+inline void Release(StringEntry* array) {
+    delete[] reinterpret_cast<char*>(array);
+}
+
+}  // namespace recordarray

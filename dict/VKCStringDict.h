@@ -1,0 +1,141 @@
+// A translation dictionary held in memory.
+//
+// All texts live in one text pool that the dictionary owns; an array of
+// StringEntry records points into that pool, one record per entry, kept in
+// ascending order of the records' ENG texts (unsigned byte order, see
+// CompareKey) so that every lookup is a binary search. Texts are 8-bit byte
+// strings ended by a NUL; nothing here interprets their encoding except the
+// piecewise matcher, which cuts CHI texts between whole GBK characters.
+//
+// Ownership and lifetime: the dictionary owns `pool` and `entryBlock`; records
+// own nothing. Every StringEntry* and every text pointer handed out stays valid
+// only until the next load, reload, edit or destruction of the dictionary.
+//
+// Failures are reported by results, never by exceptions, except where an
+// operation says so (SaveToTXTFileA, InsertBlankEntry and the Set...TextA
+// operations let an allocation failure through, leaving the dictionary as it
+// was). The class is single-threaded: no two operations on one dictionary may
+// overlap.
+#pragma once
+
+#include <cstdint>
+
+// One record. Its three texts lie in the pool of the dictionary that holds it,
+// each NUL-terminated at its length (lengths count bytes, NUL not counted).
+// A blank record has lengths 0 and all three pointers at the pool's first byte.
+struct StringEntry {
+    char* eng;  // source text, the sort key
+    char* chi;  // translation
+    char* remark;
+    uint32_t engLen;
+    uint32_t chiLen;
+    uint32_t remarkLen;
+};
+
+// Strips blanks (0x20 only) from `text` in place: trailing blanks become NUL
+// bytes. Mode 0 returns a pointer past the leading blanks, inside `text`;
+// mode 1 moves the trimmed text to the start of `text` and returns `text`.
+// A text of blanks only (or empty) gives `text` itself, now empty, in any mode.
+// Any other mode returns null (trailing blanks already cut). The trimmed
+// length goes to `outLength` when given. A null text returns null and leaves
+// `outLength` alone.
+char* TrimSpacesA(char* text, int mode, uint32_t* outLength = nullptr);
+
+class VKCStringDict {
+public:
+    // An empty dictionary: no records; both blocks are zero-filled 16-byte
+    // placeholders.
+    VKCStringDict();
+    ~VKCStringDict();
+    VKCStringDict(const VKCStringDict&) = delete;
+    VKCStringDict& operator=(const VKCStringDict&) = delete;
+
+    // ---- Lookups. A looked-up text is copied and trimmed (TrimSpacesA mode 0)
+    // first; the caller's text is never changed.
+
+    // The record whose ENG text equals the trimmed `text`, or null (also for a
+    // null text, an empty dictionary or an allocation failure).
+    StringEntry* FindStringA(const char* text);
+    // The index of the record whose ENG text equals the trimmed `text`; when
+    // there is none, the position at which it would be inserted (0 to count);
+    // -1 for a null text, a dictionary without records array, or an
+    // allocation failure.
+    int32_t FindStringIndexA(const char* text);
+    // Binary search on the first four bytes of each ENG text read as a
+    // little-endian number (bytes after an ENG text's NUL count as 0). Assumes
+    // the records are in ascending order of that number.
+    StringEntry* FindByKey(uint32_t key);
+    uint32_t GetDataSize() const;
+    // Compares two texts byte by byte as unsigned values: 1 equal, 2 `key`
+    // sorts before `recordText` (a proper prefix sorts before), 3 after.
+    // REQUIRES: both texts non-null and NUL-terminated.
+    int CompareKey(const char* key, const char* recordText) const;
+
+    // ---- Dictionary text file. Each load replaces the whole content and
+    // returns the matcher to idle; the result is `count` after the load, or 0
+    // on failure (a successful load always holds a record).
+
+    // Loads a file; a name without a backslash is taken from the current
+    // directory. A null name, a name of 260 bytes or more, or a resolved path
+    // longer than 259 bytes: 0, nothing changes. A missing, empty or oversized
+    // (over 200,000,000 bytes) file: 0, the previous records stay. A broken
+    // record k: 0, records 0 to k-1 stay usable (`count` = k).
+    uint32_t LoadFromTXTFileA(const char* fileName);
+    // Loads dictionary text held in memory (copied; the caller's text is not
+    // changed). `path` becomes empty.
+    uint32_t LoadFromTXTStringA(const char* text);
+    // Drops everything and loads the file named in `path` again.
+    uint32_t ReloadTXTFileA();
+    // Appends the dictionary, as a dictionary text file (header, records,
+    // terminator), to `fileName`; returns the sum of the three write results.
+    int32_t SaveToTXTFileA(const char* fileName);
+
+    // ---- Binary dictionary image.
+    uint32_t LoadFromBINFileA(const char* fileName);
+
+    // ---- Editing (the pool and the record array grow as needed; every pointer
+    // handed out before is invalid afterwards).
+    StringEntry* AddStringA(const char* eng, const char* chi, const char* remark);
+    uint32_t InsertBlankEntry(uint32_t index);
+    int SetENGTextA(uint32_t index, const char* text);
+    int SetCHITextA(uint32_t index, const char* text);
+    int SetRemarkTextA(uint32_t index, const char* text);
+
+    // ---- Piecewise matching.
+    int32_t MatchNextA(const char* text, char* out, uint32_t capacity);
+
+    // ---- State. Public so that tools and tests can inspect it; callers other
+    // than the dictionary's own operations should only read it.
+    char path[260];           // full path of the file last loaded; empty when none
+    char* pool;               // owned: the text pool
+    uint32_t dataSize;        // size of the loaded data; after an edit, the pool's used size
+    StringEntry* entryBlock;  // owned: the record array
+    uint32_t poolCapacity;    // usable size of `pool`, as tracked for appending
+    uint32_t poolUsed;        // offset in `pool` at which the next text is appended
+    uint32_t entryCapacity;   // records `entryBlock` can hold, as tracked for growth
+    const char* matchKey;     // matcher's cursor into an ENG text; an empty text when idle
+    const char* matchValue;   // matcher's cursor into a CHI text
+    uint32_t count;           // records in use: 0 to count-1
+    StringEntry* entries;     // not owning: the array lookups read (entryBlock, or null)
+
+private:
+    // The ENG binary search over records 0 to count-1 for a trimmed key.
+    // Returns true and the record's index in `*position` when found; otherwise
+    // false and the insertion position (0 to count).
+    bool SearchEng(const char* key, uint32_t* position) const;
+    // Points both matcher cursors at the constant empty text.
+    void ResetMatch();
+    // Releases the pool and the record array and zeroes `count` and the
+    // capacities: no pool, no records. `dataSize` is left alone.
+    void ReleaseBlocks();
+    // Resolves `fileName` into `resolved` (260 bytes): a name without a
+    // backslash is taken from the current directory. False when the name is
+    // null or the name or the result does not fit.
+    static bool ResolvePath(const char* fileName, char* resolved);
+    // Replaces the content by a new pool of `dataSize` + 4 bytes, for a loader
+    // to fill with `dataSize` bytes. Throws std::bad_alloc, leaving no pool.
+    char* NewPool();
+    // Ends the filled pool with CR LF NUL and splits it into records in place;
+    // returns the load's result. Throws std::bad_alloc.
+    uint32_t ParsePool();
+};
