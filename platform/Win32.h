@@ -87,6 +87,7 @@ struct SYSTEMTIME {
 #define ERROR_ACCESS_DENIED 5u
 #define ERROR_INVALID_HANDLE 6u
 #define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_GEN_FAILURE 31u
 #define ERROR_FILE_EXISTS 80u
 #define ERROR_INVALID_PARAMETER 87u
 #define ERROR_DISK_FULL 112u
@@ -98,7 +99,8 @@ struct SYSTEMTIME {
 
 // Files. Every backslash in a path is taken as '/'. Share modes are accepted
 // but not enforced: POSIX has no mandatory sharing, so two handles on one file
-// never refuse each other here as they would on Windows.
+// never refuse each other here as they would on Windows. Names are
+// case-sensitive, and a drive prefix such as "C:" is an ordinary part of a name.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES security, DWORD creationDisposition,
                           DWORD flagsAndAttributes, HANDLE templateFile);
