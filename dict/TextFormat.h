@@ -32,6 +32,8 @@ constexpr Marker kChiEnd = MakeMarker("mirok_res_CHI_End\r\n");
 constexpr Marker kRemarkStart = MakeMarker("mirok_res_Remark00_Start\r\n");
 constexpr Marker kRemarkEnd = MakeMarker("mirok_res_Remark00_End\r\n");
 constexpr Marker kTerminator = MakeMarker("\r\n\r\n\r\nmirok_res_All_End\r\n");
+// The line break that closes every text in front of its end marker.
+constexpr Marker kTextEnd = MakeMarker("\r\n");
 
 // What the writer puts in front of the records: label, then the local time of
 // writing (UTC+8) as year, month, day, hour, minute, second.
@@ -39,6 +41,18 @@ constexpr char kHeaderFormat[] =
     "Veskaloran VKCStringDict::SaveToTXTFileA %s %04d-%02d-%02d %02d:%02d:%02d\r\n\r\n\r\n";
 constexpr char kFormatLabel[] = "Ver.0.19";
 constexpr char kRecordNumberFormat[] = "\r\nmirok_res_No.%08d\r\n";
+// Digits of a written record number: kRecordNumberFormat pads to eight, and
+// the writer never numbers a record beyond them.
+constexpr size_t kRecordNumberDigits = 8;
+
+// The fixed bytes of one written record: its number line (with the line break
+// in front of it), six marker lines and three text-closing line breaks. A
+// record whose three texts hold T bytes together takes kFixedRecordBytes + T.
+constexpr size_t kFixedRecordBytes = kRecord.length + kRecordNumberDigits + kTextEnd.length +
+                                     kEngStart.length + kTextEnd.length + kEngEnd.length +
+                                     kChiStart.length + kTextEnd.length + kChiEnd.length +
+                                     kRemarkStart.length + kTextEnd.length + kRemarkEnd.length;
+static_assert(kFixedRecordBytes == 161, "a written record's fixed part is 161 bytes");
 
 // Upper bound on any size the loaders accept, in bytes.
 constexpr unsigned kMaxDataSize = 200000000u;
