@@ -1,0 +1,34 @@
+// The operating-system entry points of the file range functions, resolved in
+// one place.
+//
+// ReadFileRangeA and WriteFileRangeA take one replaceable entry point per
+// Win32 operation, null meaning the platform's own function. Each call fills
+// a FileEntryPoints table once, at its start, and makes every operating-system
+// call through it; nothing in their bodies tests an entry point for null.
+#pragma once
+
+#include "fileio/FileRange.h"
+
+namespace fileio {
+
+// One pointer per Win32 operation that the file range functions use. A
+// resolved table holds no null pointer.
+struct FileEntryPoints {
+    CreateFileA_fn createFile;
+    ReadFile_fn readFile;
+    WriteFile_fn writeFile;
+    GetFileSize_fn getFileSize;
+    SetFilePointer_fn setFilePointer;
+    CloseHandle_fn closeHandle;
+    SetFileAttributesA_fn setFileAttributes;
+};
+
+// The table for one call: each given entry point is kept, each null one is
+// replaced by the platform's function of that name. A function that does not
+// use an operation passes null for it (every argument has its own type, so a
+// misplaced one does not compile).
+FileEntryPoints ResolveFileEntryPoints(CreateFileA_fn create, ReadFile_fn read, WriteFile_fn write,
+                                       GetFileSize_fn size, SetFilePointer_fn seek,
+                                       CloseHandle_fn close, SetFileAttributesA_fn attributes);
+
+}  // namespace fileio
