@@ -70,7 +70,7 @@ bool Exists(const std::string& path) {
 
 std::string DictionaryText(const std::vector<TextRecord>& records) {
     std::string text = "Veskaloran VKCStringDict::SaveToTXTFileA Ver.0.19 2026-12-08 20:09:46\r\n\r\n\r\n";
-    char number[16];
+    char number[32];
     for (size_t i = 0; i < records.size(); ++i) {
         std::snprintf(number, sizeof(number), "%08zu", i);
         text += std::string("\r\nmirok_res_No.") + number + "\r\n";
