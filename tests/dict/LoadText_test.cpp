@@ -1,0 +1,360 @@
+// Loading the dictionary text file: the format, broken records, refusals,
+// size limits, path resolution and reloading.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "dict/VKCStringDict.h"
+
+namespace {
+
+using testutil::DictionaryText;
+using testutil::TempDir;
+using testutil::TextRecord;
+using testutil::WriteBytes;
+
+const std::string kRecordMarker = "\r\nmirok_res_No.";
+
+std::string Section(const std::string& name, const std::string& text) {
+    return "mirok_res_" + name + "_Start\r\n" + text + "\r\nmirok_res_" + name + "_End\r\n";
+}
+
+std::string Record(const std::string& number, const std::string& eng, const std::string& chi,
+                   const std::string& remark) {
+    return kRecordMarker + number + "\r\n" + Section("ENG", eng) + Section("CHI", chi) +
+           Section("Remark00", remark);
+}
+
+std::string Text(const StringEntry& entry, int field) {
+    const char* text = field == 0 ? entry.eng : field == 1 ? entry.chi : entry.remark;
+    uint32_t length = field == 0 ? entry.engLen : field == 1 ? entry.chiLen : entry.remarkLen;
+    EXPECT_EQ(std::strlen(text), length);
+    return std::string(text, length);
+}
+
+void ExpectRecord(const VKCStringDict& dict, uint32_t i, const std::string& eng,
+                  const std::string& chi, const std::string& remark) {
+    ASSERT_LT(i, dict.count);
+    EXPECT_EQ(Text(dict.entries[i], 0), eng) << "record " << i;
+    EXPECT_EQ(Text(dict.entries[i], 1), chi) << "record " << i;
+    EXPECT_EQ(Text(dict.entries[i], 2), remark) << "record " << i;
+}
+
+// A dictionary already holding two records, to see what refusals keep.
+class Loaded : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(dict.LoadFromTXTStringA(
+                      DictionaryText({{"Apple", "AP", ""}, {"Start", "ST", "r"}}).c_str()),
+                  2u);
+    }
+    void ExpectPreviousRecords() {
+        ASSERT_EQ(dict.count, 2u);
+        EXPECT_EQ(dict.FindStringA("Start"), &dict.entries[1]);
+        ExpectRecord(dict, 0, "Apple", "AP", "");
+    }
+    VKCStringDict dict;
+    TempDir dir;
+};
+
+TEST(LoadText, AWrittenFileLoadsItsRecordsInFileOrder) {
+    const std::string gbk = "\xBF\xAA\xCA\xBC\xD3\xCE\xCF\xB7";  // 8 bytes of GBK
+    std::string text = DictionaryText(
+        {{"Start Game", gbk, ""}, {"Zebra", "multi\r\nline", "note"}, {"apple", "", ""}});
+    VKCStringDict dict;
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 3u);
+    ExpectRecord(dict, 0, "Start Game", gbk, "");
+    ExpectRecord(dict, 1, "Zebra", "multi\r\nline", "note");
+    ExpectRecord(dict, 2, "apple", "", "");
+    EXPECT_EQ(dict.entries, dict.entryBlock);
+    EXPECT_EQ(dict.entryCapacity, 3u);
+    EXPECT_EQ(dict.dataSize, text.size());
+    EXPECT_EQ(dict.poolCapacity, text.size());
+    EXPECT_EQ(dict.poolUsed, text.size());
+    EXPECT_EQ(std::string(dict.pool + text.size(), 3), std::string("\r\n\0", 3));
+    EXPECT_EQ(dict.path[0], '\0');
+    // Every text lies inside the loaded bytes.
+    for (uint32_t i = 0; i < dict.count; ++i) {
+        EXPECT_GE(dict.entries[i].eng, dict.pool);
+        EXPECT_LE(dict.entries[i].remark + dict.entries[i].remarkLen, dict.pool + text.size());
+    }
+}
+
+TEST(LoadText, HeaderTerminatorAndRecordNumbersAreNotRead) {
+    VKCStringDict dict;
+    std::string text = "anything" + Record("7", "a", "1", "") + Record("7", "b", "2", "") +
+                       "between records" + Record("3", "c", "3", "");
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 3u);
+    ExpectRecord(dict, 0, "a", "1", "");
+    ExpectRecord(dict, 2, "c", "3", "");
+}
+
+TEST(LoadText, TheTwoBytesBeforeAnEndMarkerCloseTheText) {
+    VKCStringDict dict;
+    std::string text = kRecordMarker + "0\r\n" +
+                       // start marker directly followed by its end marker: empty
+                       "mirok_res_ENG_Start\r\nmirok_res_ENG_End\r\n" +
+                       // no CR LF before the end marker: the last two bytes go
+                       "mirok_res_CHI_Start\r\nHellomirok_res_CHI_End\r\n" +
+                       // one byte and no CR LF: empty, never a wrapped length
+                       "mirok_res_Remark00_Start\r\nXmirok_res_Remark00_End\r\n";
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 1u);
+    ExpectRecord(dict, 0, "", "Hel", "");
+}
+
+TEST(LoadText, TheAppendedLineBreakCompletesAFinalEndMarker) {
+    VKCStringDict dict;
+    std::string text = Record("0", "a", "b", "c");
+    text.resize(text.size() - 2);  // the file ends right after the marker word
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 1u);
+    ExpectRecord(dict, 0, "a", "b", "c");
+}
+
+TEST(LoadText, AMarkerWordAtTheFirstByteBeginsNoRecord) {
+    VKCStringDict dict;
+    std::string text = Record("0", "a", "1", "") + Record("1", "b", "2", "");
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str() + 2), 1u);
+    ExpectRecord(dict, 0, "b", "2", "");
+}
+
+TEST(LoadText, ARecordWithoutCHITakesTheNextRecordsSections) {
+    VKCStringDict dict;
+    std::string text = kRecordMarker + "0\r\n" + Section("ENG", "a") + Section("Remark00", "lost") +
+                       Record("1", "b", "2", "r2") + Record("2", "c", "3", "r3");
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 2u);
+    EXPECT_EQ(dict.entryCapacity, 3u);
+    ExpectRecord(dict, 0, "a", "2", "r2");
+    ExpectRecord(dict, 1, "c", "3", "r3");
+}
+
+TEST(LoadText, AMarkerInsideATextCountsOnlyInTheCountingPass) {
+    VKCStringDict dict;
+    std::string text = Record("0", "a", "x" + kRecordMarker + "y", "") + Record("1", "b", "2", "");
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 2u);
+    EXPECT_EQ(dict.entryCapacity, 3u);
+    ExpectRecord(dict, 0, "a", "x" + kRecordMarker + "y", "");
+}
+
+TEST(LoadText, AnEndMarkerInsideATextEndsIt) {
+    VKCStringDict dict;
+    std::string text = Record("0", "a\r\nmirok_res_ENG_End\r\nrest", "1", "");
+    ASSERT_EQ(dict.LoadFromTXTStringA(text.c_str()), 1u);
+    ExpectRecord(dict, 0, "a", "1", "");
+}
+
+TEST(LoadText, TheFirstNulEndsTheText) {
+    VKCStringDict dict;
+    std::string text = Record("0", "a", "1", "") + Record("1", "b", "2", "");
+    std::string file = text;
+    file[text.find("b\r\n")] = '\0';  // inside record 1's ENG text
+    TempDir dir;
+    WriteBytes(dir.File("d.txt"), file);
+    // Record 1 lost its ENG end marker behind the NUL: it is broken.
+    EXPECT_EQ(dict.LoadFromTXTFileA(dir.File("d.txt").c_str()), 0u);
+    EXPECT_EQ(dict.count, 1u);
+    ExpectRecord(dict, 0, "a", "1", "");
+
+    // Text in a 16-bit encoding: every ASCII character carries a NUL.
+    std::string wide;
+    for (char c : text) wide += std::string(1, c) + '\0';
+    WriteBytes(dir.File("wide.txt"), wide);
+    EXPECT_EQ(dict.LoadFromTXTFileA(dir.File("wide.txt").c_str()), 0u);
+    EXPECT_EQ(dict.count, 0u);
+    EXPECT_EQ(dict.entries, nullptr);
+    EXPECT_EQ(dict.entryCapacity, 0u);
+    EXPECT_EQ(dict.dataSize, wide.size());
+}
+
+// Each missing marker stops the load at its record, keeps the records before
+// it usable and composes its own message with the record's index.
+TEST(LoadText, EachMissingMarkerStopsTheLoadAtItsRecord) {
+    const char* markers[6] = {"mirok_res_ENG_Start\r\n",      "mirok_res_ENG_End\r\n",
+                              "mirok_res_CHI_Start\r\n",      "mirok_res_CHI_End\r\n",
+                              "mirok_res_Remark00_Start\r\n", "mirok_res_Remark00_End\r\n"};
+    const char* sections[6] = {" ENG ", " ENG ", " CHI ", " CHI ", " Remark00 ", " Remark00 "};
+    const std::string start = "\xC6\xF0\xCA\xBC";  // "start" in GBK
+    const std::string end = "\xBD\xE1\xCA\xF8";    // "end"
+    setenv("VKC_DEBUG", "1", 1);
+    for (int m = 0; m < 6; ++m) {
+        std::string broken = Record("2", "c", "3", "");
+        broken.erase(broken.find(markers[m]), std::strlen(markers[m]));
+        std::string text = Record("0", "a", "1", "") + Record("1", "b", "2", "") + broken;
+        VKCStringDict dict;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(dict.LoadFromTXTStringA(text.c_str()), 0u) << m;
+        std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(dict.count, 2u) << m;
+        EXPECT_EQ(dict.entryCapacity, 3u) << m;
+        EXPECT_EQ(dict.FindStringA("b"), &dict.entries[1]) << m;
+        EXPECT_EQ(dict.FindStringA("c"), nullptr) << m;
+        std::string expected = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD" + std::string(sections[m]) +
+                               "\xB6\xCE" + (m % 2 == 0 ? start : end) +
+                               "\xB9\xD8\xBC\xFC\xD7\xD6\xA3\xAC\xB5\xDA"
+                               "2\xB8\xF6\xD7\xCA\xD4\xB4\n";
+        EXPECT_EQ(message, expected) << m;
+    }
+    unsetenv("VKC_DEBUG");
+}
+
+TEST(LoadText, WithoutAnyRecordMarkerNothingLoads) {
+    VKCStringDict dict;
+    EXPECT_EQ(dict.LoadFromTXTStringA("mirok_res_ENG_Start\r\na\r\nmirok_res_ENG_End\r\n"), 0u);
+    EXPECT_EQ(dict.count, 0u);
+    EXPECT_EQ(dict.entries, nullptr);
+    EXPECT_EQ(dict.entryBlock, nullptr);
+    ASSERT_NE(dict.pool, nullptr);  // the pool holds the new text
+    EXPECT_EQ(dict.pool[0], 'm');
+}
+
+TEST_F(Loaded, RefusedTextsKeepThePreviousRecords) {
+    EXPECT_EQ(dict.LoadFromTXTStringA(nullptr), 0u);
+    ExpectPreviousRecords();
+
+    std::strcpy(dict.path, "kept");
+    EXPECT_EQ(dict.LoadFromTXTStringA(""), 0u);
+    EXPECT_EQ(dict.path[0], '\0');
+    EXPECT_EQ(dict.dataSize, 0u);
+    ExpectPreviousRecords();
+}
+
+TEST_F(Loaded, RefusedFilesKeepThePreviousRecords) {
+    std::string missing = dir.File("missing.txt");
+    EXPECT_EQ(dict.LoadFromTXTFileA(missing.c_str()), 0u);
+    EXPECT_STREQ(dict.path, missing.c_str());
+    EXPECT_EQ(dict.dataSize, 0xFFFFFFFFu);
+    ExpectPreviousRecords();
+
+    WriteBytes(dir.File("empty.txt"), "");
+    EXPECT_EQ(dict.LoadFromTXTFileA(dir.File("empty.txt").c_str()), 0u);
+    EXPECT_EQ(dict.dataSize, 0u);
+    ExpectPreviousRecords();
+
+    EXPECT_EQ(dict.LoadFromTXTFileA(dir.path().c_str()), 0u);  // a directory
+    ExpectPreviousRecords();
+
+    testutil::MakeSparseFile(dir.File("huge.txt"), 200000001);
+    EXPECT_EQ(dict.LoadFromTXTFileA(dir.File("huge.txt").c_str()), 0u);
+    EXPECT_EQ(dict.dataSize, 200000001u);
+    ExpectPreviousRecords();
+}
+
+TEST_F(Loaded, AFileOfTheLargestSizeIsRead) {
+    testutil::MakeSparseFile(dir.File("largest.txt"), 200000000);
+    EXPECT_EQ(dict.LoadFromTXTFileA(dir.File("largest.txt").c_str()), 0u);  // zeros: no record
+    EXPECT_EQ(dict.dataSize, 200000000u);
+    EXPECT_EQ(dict.poolCapacity, 200000000u);
+    EXPECT_EQ(dict.count, 0u);
+    EXPECT_EQ(dict.entries, nullptr);
+}
+
+TEST_F(Loaded, UnusableNamesChangeNothing) {
+    std::strcpy(dict.path, "kept");
+    EXPECT_EQ(dict.LoadFromTXTFileA(nullptr), 0u);
+    std::string longName(260, 'n');
+    EXPECT_EQ(dict.LoadFromTXTFileA(longName.c_str()), 0u);
+    EXPECT_STREQ(dict.path, "kept");
+    ExpectPreviousRecords();
+}
+
+TEST_F(Loaded, ALoadReturnsTheMatcherToIdle) {
+    dict.matchKey = dict.entries[1].eng;
+    dict.matchValue = dict.entries[1].chi;
+    WriteBytes(dir.File("d.txt"), DictionaryText({{"x", "y", ""}}));
+    ASSERT_EQ(dict.LoadFromTXTFileA(dir.File("d.txt").c_str()), 1u);
+    EXPECT_EQ(dict.matchKey[0], '\0');
+    EXPECT_EQ(dict.matchValue[0], '\0');
+
+    dict.matchKey = dict.entries[0].eng;
+    EXPECT_EQ(dict.LoadFromTXTStringA(""), 0u);  // refused, yet idle
+    EXPECT_EQ(dict.matchKey[0], '\0');
+}
+
+class PathResolution : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dictText = DictionaryText({{"Start", "Go", ""}});
+        WriteBytes(dir.File("dict.txt"), dictText);
+        mkdir(dir.File("sub").c_str(), 0755);
+        WriteBytes(dir.File("sub/dict.txt"), dictText);
+    }
+    std::string dictText;
+    TempDir dir;
+    VKCStringDict dict;
+};
+
+TEST_F(PathResolution, ABareNameIsTakenFromTheCurrentDirectory) {
+    testutil::ScopedCwd cwd(dir.path());
+    EXPECT_EQ(dict.LoadFromTXTFileA("dict.txt"), 1u);
+    EXPECT_EQ(std::string(dict.path), dir.path() + "\\dict.txt");
+    // Only the backslash decides: forward slashes count as a bare name.
+    EXPECT_EQ(dict.LoadFromTXTFileA("sub/dict.txt"), 1u);
+    EXPECT_EQ(std::string(dict.path), dir.path() + "\\sub/dict.txt");
+}
+
+TEST_F(PathResolution, NamesWithABackslashOrAbsolutePathsAreTakenUnchanged) {
+    testutil::ScopedCwd cwd(dir.path());
+    EXPECT_EQ(dict.LoadFromTXTFileA("sub\\dict.txt"), 1u);
+    EXPECT_STREQ(dict.path, "sub\\dict.txt");
+    std::string absolute = dir.File("dict.txt");
+    EXPECT_EQ(dict.LoadFromTXTFileA(absolute.c_str()), 1u);
+    EXPECT_EQ(std::string(dict.path), absolute);
+}
+
+TEST_F(PathResolution, AResolvedPathLongerThan259BytesIsRefused) {
+    // A working directory deep enough that directory + backslash + name
+    // no longer fits.
+    std::string deep = dir.path();
+    while (deep.size() < 240) {
+        deep += "/" + std::string(std::min<size_t>(40, 250 - deep.size() - 1), 'd');
+        ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+    }
+    testutil::ScopedCwd cwd(deep);
+    char current[4096];
+    ASSERT_NE(getcwd(current, sizeof(current)), nullptr);
+    ASSERT_LT(std::strlen(current), 258u);
+    std::string name(259 - std::strlen(current) - 1, 'n');  // exactly 259 bytes resolved
+    WriteBytes(deep + "/" + name, dictText);
+    EXPECT_EQ(dict.LoadFromTXTFileA(name.c_str()), 1u);
+    EXPECT_EQ(std::strlen(dict.path), 259u);
+
+    std::strcpy(dict.path, "kept");
+    EXPECT_EQ(dict.LoadFromTXTFileA((name + "x").c_str()), 0u);
+    EXPECT_STREQ(dict.path, "kept");
+    EXPECT_EQ(dict.count, 1u);
+}
+
+TEST_F(PathResolution, AReloadReadsTheResolvedPathAgain) {
+    {
+        testutil::ScopedCwd cwd(dir.path());
+        ASSERT_EQ(dict.LoadFromTXTFileA("dict.txt"), 1u);
+    }
+    WriteBytes(dir.File("dict.txt"), DictionaryText({{"A", "1", ""}, {"B", "2", ""}}));
+    EXPECT_EQ(dict.ReloadTXTFileA(), 2u);  // the working directory has changed since
+    ExpectRecord(dict, 1, "B", "2", "");
+    EXPECT_EQ(std::string(dict.path), dir.path() + "\\dict.txt");
+}
+
+TEST_F(PathResolution, AReloadWithoutAFileLeavesNoPoolAndNoRecords) {
+    ASSERT_EQ(dict.LoadFromTXTStringA(dictText.c_str()), 1u);
+    testutil::ScopedCwd cwd(dir.path());
+    EXPECT_EQ(dict.ReloadTXTFileA(), 0u);  // the current directory is no file
+    EXPECT_EQ(std::string(dict.path), dir.path() + "\\");
+    EXPECT_EQ(dict.pool, nullptr);
+    EXPECT_EQ(dict.entryBlock, nullptr);
+    EXPECT_EQ(dict.entries, nullptr);
+    EXPECT_EQ(dict.count, 0u);
+    EXPECT_EQ(dict.poolCapacity, 0u);
+    EXPECT_EQ(dict.entryCapacity, 0u);
+    EXPECT_EQ(dict.FindStringA("Start"), nullptr);
+    // And the dictionary loads again from there.
+    EXPECT_EQ(dict.LoadFromTXTFileA("dict.txt"), 1u);
+}
+
+}  // namespace
