@@ -1,0 +1,240 @@
+// The built vkcsubst run end to end on files in a temporary folder; its output
+// is compared with a plain statement of the rewriting rule.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace {
+
+using testutil::DictionaryText;
+using testutil::Exists;
+using testutil::ReadBytes;
+using testutil::TempDir;
+using testutil::TextRecord;
+using testutil::WriteBytes;
+
+using Translations = std::map<std::string, std::string>;
+
+const std::string kStartChi = "\xBF\xAA\xCA\xBC";  // GBK for "start"
+
+// The rule: each text from '[' to the next ']', or from '"' to the next '"',
+// is replaced by its translation when the text, cut at a NUL and stripped of
+// blanks at both ends, has a non-empty one and is shorter than 2048 bytes.
+std::string Rewrite(const std::string& script, const Translations& translations) {
+    std::string out;
+    size_t i = 0;
+    while (i < script.size()) {
+        char c = script[i];
+        out += c;
+        if (c != '[' && c != '"') {
+            ++i;
+            continue;
+        }
+        size_t close = script.find(c == '[' ? ']' : '"', i + 1);
+        if (close == std::string::npos) {
+            out += script.substr(i + 1);
+            break;
+        }
+        std::string text = script.substr(i + 1, close - i - 1);
+        std::string key = text.substr(0, text.find('\0'));
+        key.erase(0, key.find_first_not_of(' '));
+        key.erase(key.find_last_not_of(' ') + 1);
+        auto found = translations.find(key);
+        bool replace = text.size() < 2048 && found != translations.end() && !found->second.empty();
+        out += replace ? found->second : text;
+        out += script[close];
+        i = close + 1;
+    }
+    return out;
+}
+
+std::string Dictionary(const Translations& translations) {
+    std::vector<TextRecord> records;  // a map iterates in byte order: the file's order
+    for (const auto& [eng, chi] : translations) records.push_back({eng, chi, ""});
+    return DictionaryText(records);
+}
+
+class Vkcsubst : public ::testing::Test {
+protected:
+    // Runs the tool in the temporary folder with the given arguments (each
+    // quoted); returns its exit status and keeps what it printed.
+    int Run(const std::vector<std::string>& args, const std::string& environment = "") {
+        std::string command = "cd '" + dir.path() + "' && " + environment + " '" VKCSUBST_PATH "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        command += " >stdout.txt 2>stderr.txt";
+        int status = std::system(command.c_str());
+        printedOut = ReadBytes(dir.File("stdout.txt"));
+        printedErr = ReadBytes(dir.File("stderr.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Writes script and dictionary, runs the tool in mode 2 and checks that it
+    // was silent and that its output follows the rule.
+    void ExpectRewrite(const std::string& script, const Translations& translations) {
+        WriteBytes(dir.File("script.txt"), script);
+        WriteBytes(dir.File("dict.txt"), Dictionary(translations));
+        ASSERT_EQ(Run({"2", "script.txt", "dict.txt", "out.txt"}), 0);
+        EXPECT_EQ(printedOut, "");
+        EXPECT_EQ(printedErr, "");
+        EXPECT_EQ(ReadBytes(dir.File("out.txt")), Rewrite(script, translations));
+    }
+
+    TempDir dir;
+    std::string printedOut;
+    std::string printedErr;
+};
+
+TEST_F(Vkcsubst, ReplacesBracketedAndQuotedTextsWithTheirBlanks) {
+    Translations translations = {{"Start", kStartChi}};
+    std::string script = "say \"Start\"\n[ Start ]\n\"Start\t\"";
+    ExpectRewrite(script, translations);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")),
+              "say \"" + kStartChi + "\"\n[" + kStartChi + "]\n\"Start\t\"");
+}
+
+TEST_F(Vkcsubst, LeavesUntranslatedEmptyAndUnknownTextsAlone) {
+    Translations translations = {{"", "never"}, {"Later", ""}, {"Start", kStartChi}};
+    ExpectRewrite("[] \"\" [ Later ] \"Unknown\" plain text, no delimiters\n", translations);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")),
+              "[never] \"never\" [ Later ] \"Unknown\" plain text, no delimiters\n");
+}
+
+TEST_F(Vkcsubst, ADelimiterInsideATextBelongsToIt) {
+    Translations translations = {
+        {"Start", kStartChi}, {"go [north]", "N"}, {"say \"Start\"", "S"}, {"a \\", "B"}};
+    ExpectRewrite("\"go [north]\" [say \"Start\"] [\"Start] \"a \\\"Start\"", translations);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "\"N\" [S] [\"Start] \"B\"Start\"");
+}
+
+TEST_F(Vkcsubst, AnUnclosedDelimiterCopiesTheRestUnchanged) {
+    Translations translations = {{"Start", kStartChi}};
+    ExpectRewrite("\"Start\" [Start", translations);
+    ExpectRewrite("[Start] \"Start\n[Start]\n", translations);
+    ExpectRewrite("[", translations);
+    ExpectRewrite("\"", translations);
+}
+
+TEST_F(Vkcsubst, ANulIsAnOrdinaryByteOfTheScript) {
+    Translations translations = {{"St", "X"}, {"Start", kStartChi}};
+    std::string script("[St\0art] \"a\0\" [\0\0]", 19);
+    ExpectRewrite(script, translations);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), std::string("[X] \"a\0\" [\0\0]", 14));
+}
+
+TEST_F(Vkcsubst, TextsOf2048BytesOrMoreAreCopiedUnchanged) {
+    std::string fits(2047, 'a');
+    std::string tooLong(2048, 'b');
+    Translations translations = {{fits, "F"}, {tooLong, "T"}};
+    ExpectRewrite("[" + fits + "]\"" + tooLong + "\"[ " + fits + " ]", translations);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "[F]\"" + tooLong + "\"[ " + fits + " ]");
+}
+
+TEST_F(Vkcsubst, WrongModeOrArgumentCountWritesNothing) {
+    WriteBytes(dir.File("script.txt"), "\"Start\"");
+    WriteBytes(dir.File("dict.txt"), Dictionary({{"Start", kStartChi}}));
+    const std::vector<std::vector<std::string>> calls = {
+        {"1", "script.txt", "dict.txt", "out.txt"},
+        {"2x", "script.txt", "dict.txt", "out.txt"},
+        {"", "script.txt", "dict.txt", "out.txt"},
+        {"2", "script.txt", "dict.txt", "out.txt", "extra"},
+        {"2", "script.txt", "dict.txt"},
+        {},
+    };
+    for (const auto& args : calls) {
+        EXPECT_EQ(Run(args), 0);
+        EXPECT_FALSE(Exists(dir.File("out.txt"))) << args.size();
+        EXPECT_EQ(printedOut + printedErr, "");
+    }
+}
+
+TEST_F(Vkcsubst, AMissingScriptCreatesNoOutput) {
+    WriteBytes(dir.File("dict.txt"), Dictionary({{"Start", kStartChi}}));
+    EXPECT_EQ(Run({"2", "missing.txt", "dict.txt", "out.txt"}), 0);
+    EXPECT_FALSE(Exists(dir.File("out.txt")));
+    EXPECT_EQ(printedOut + printedErr, "");
+}
+
+TEST_F(Vkcsubst, WithoutAUsableDictionaryTheScriptIsCopied) {
+    std::string script = "[Start] \"Start\"";
+    WriteBytes(dir.File("script.txt"), script);
+    EXPECT_EQ(Run({"2", "script.txt", "missing.txt", "out.txt"}), 0);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), script);
+    EXPECT_EQ(printedOut + printedErr, "");
+}
+
+TEST_F(Vkcsubst, ABrokenDictionaryStillTranslatesWithTheRecordsBeforeTheBreak) {
+    std::string text = Dictionary({{"A", "1"}, {"B", "2"}, {"C", "3"}});
+    text.erase(text.rfind("mirok_res_CHI_Start"), 5);  // record C loses its CHI start marker
+    WriteBytes(dir.File("dict.txt"), text);
+    WriteBytes(dir.File("script.txt"), "[A][B][C]");
+    EXPECT_EQ(Run({"2", "script.txt", "dict.txt", "out.txt"}), 0);
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), "[1][2][C]");
+    EXPECT_EQ(printedOut + printedErr, "");
+}
+
+TEST_F(Vkcsubst, TheDictionaryMayBeABareNameOrAnAbsolutePath) {
+    WriteBytes(dir.File("script.txt"), "[Start]");
+    WriteBytes(dir.File("dict.txt"), Dictionary({{"Start", kStartChi}}));
+    EXPECT_EQ(Run({"2", "script.txt", dir.File("dict.txt"), dir.File("out1.txt")}), 0);
+    EXPECT_EQ(ReadBytes(dir.File("out1.txt")), "[" + kStartChi + "]");
+    EXPECT_EQ(Run({"2", "script.txt", "dict.txt", "out2.txt"}), 0);
+    EXPECT_EQ(ReadBytes(dir.File("out2.txt")), "[" + kStartChi + "]");
+}
+
+TEST_F(Vkcsubst, TheArgumentsGoToTheDebugOutputOnlyWhenAskedFor) {
+    WriteBytes(dir.File("script.txt"), "x");
+    EXPECT_EQ(Run({"2", "script.txt", "dict.txt", "out.txt"}, "VKC_DEBUG=1"), 0);
+    EXPECT_EQ(printedOut, "");
+    EXPECT_EQ(printedErr, "2\nscript.txt\ndict.txt\nout.txt\n");
+    EXPECT_EQ(Run({"1", "a", "b", "c", "d"}, "VKC_DEBUG=1"), 0);
+    EXPECT_EQ(printedErr, "1\na\nb\nc\n");
+}
+
+// Real scripts: every quoted and bracketed text of a script translated, one
+// in three left out of the dictionary; the output follows the rule byte for
+// byte (including the ink script's long texts and the BOM and CR LF files).
+TEST_F(Vkcsubst, RealScriptsFollowTheRule) {
+    for (const char* name :
+         {"ink-TheIntercept.ink", "renpy-tutorial_quickstart.rpy", "gbk-iconv-lite-gbkFile.txt"}) {
+        std::string script = ReadBytes(std::string(VKC_TEST_DATA_DIR) + "/" + name);
+        ASSERT_FALSE(script.empty()) << name;
+        Translations translations;
+        size_t n = 0;
+        for (size_t i = 0; i < script.size(); ++i) {
+            if (script[i] != '"' && script[i] != '[') continue;
+            size_t close = script.find(script[i] == '[' ? ']' : '"', i + 1);
+            if (close == std::string::npos) break;
+            std::string key = script.substr(i + 1, close - i - 1);
+            key.erase(0, key.find_first_not_of(' '));
+            key.erase(key.find_last_not_of(' ') + 1);
+            if (++n % 3 != 0 && key.find("mirok_res_") == std::string::npos) {
+                translations[key] = "<" + std::to_string(n) + ">";
+            }
+            i = close;
+        }
+        ExpectRewrite(script, translations);
+        EXPECT_NE(ReadBytes(dir.File("out.txt")), script) << name;
+    }
+}
+
+TEST_F(Vkcsubst, TheShippedExampleTranslates) {
+    std::string script = ReadBytes(VKC_EXAMPLES_DIR "/script.txt");
+    WriteBytes(dir.File("dict.txt"), ReadBytes(VKC_EXAMPLES_DIR "/dict.txt"));
+    WriteBytes(dir.File("script.txt"), script);
+    ASSERT_EQ(Run({"2", "script.txt", "dict.txt", "out.txt"}), 0);
+    std::string out = ReadBytes(dir.File("out.txt"));
+    // "  Say nothing  " and [Chapter One]
+    EXPECT_NE(out.find("\"\xB1\xA3\xB3\xD6\xB3\xC1\xC4\xAC\":"), std::string::npos);
+    EXPECT_NE(out.find("title [\xB5\xDA\xD2\xBB\xD5\xC2]"), std::string::npos);
+    EXPECT_NE(out.find("title []"), std::string::npos);
+    EXPECT_NE(out.find("\"Neither of them spoke for a long while.\""), std::string::npos);
+    EXPECT_NE(out.find("notify \"Saved\""), std::string::npos);
+    EXPECT_EQ(out.find("\"Goodnight.\""), std::string::npos);
+}
+
+}  // namespace
