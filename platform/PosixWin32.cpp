@@ -429,6 +429,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
 // ---- Process
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+    // A folder deeper than PATH_MAX fails (ERANGE: ERROR_FILENAME_EXCED_RANGE);
+    // no name that long could be opened through this layer anyway.
     char cwd[PATH_MAX];
     if (getcwd(cwd, sizeof cwd) == nullptr) {
         Fail(ErrorFromErrno(errno));
