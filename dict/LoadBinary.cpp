@@ -76,13 +76,12 @@ bool DecodeText(const unsigned char* raw, unsigned offsetWord, unsigned lengthWo
 // Converts one 24-byte record of the table into `entry`. False, with `entry`
 // holding no offset, when any of its texts lies outside the text block.
 bool DecodeRecord(const unsigned char* raw, char* pool, uint64_t blockSize, StringEntry* entry) {
-    bool inside = DecodeText(raw, kEngOffsetWord, kEngLengthWord, pool, blockSize, &entry->eng,
-                             &entry->engLen) &&
-                  DecodeText(raw, kChiOffsetWord, kChiLengthWord, pool, blockSize, &entry->chi,
-                             &entry->chiLen) &&
-                  DecodeText(raw, kRemarkOffsetWord, kRemarkLengthWord, pool, blockSize,
-                             &entry->remark, &entry->remarkLen);
-    return inside;
+    return DecodeText(raw, kEngOffsetWord, kEngLengthWord, pool, blockSize, &entry->eng,
+                      &entry->engLen) &&
+           DecodeText(raw, kChiOffsetWord, kChiLengthWord, pool, blockSize, &entry->chi,
+                      &entry->chiLen) &&
+           DecodeText(raw, kRemarkOffsetWord, kRemarkLengthWord, pool, blockSize, &entry->remark,
+                      &entry->remarkLen);
 }
 
 }  // namespace
@@ -117,16 +116,12 @@ uint32_t VKCStringDict::LoadFromBINFileA(const char* fileName) {
         LoadBlocks blocks;
         // Zero-filled: bytes a short read leaves out decode as zero.
         blocks.table = new unsigned char[static_cast<size_t>(tableSize)]();
-        if (tableSize != 0) {
-            ReadFileRangeA(path, blocks.table, static_cast<int64_t>(kHeadSize), tableSize);
-        }
+        ReadFileRangeA(path, blocks.table, static_cast<int64_t>(kHeadSize), tableSize);
 
         // S + 4 zero bytes; the block, asked for by its exact size, can never
         // fill more than its start.
         blocks.pool = new char[static_cast<size_t>(fileSize) + 4]();
-        if (blockSize != 0) {
-            ReadFileRangeA(path, blocks.pool, static_cast<int64_t>(blockOffset), blockSize);
-        }
+        ReadFileRangeA(path, blocks.pool, static_cast<int64_t>(blockOffset), blockSize);
 
         blocks.records = recordarray::Allocate(recordCount);
         for (uint32_t i = 0; i < recordCount; ++i) {
