@@ -91,6 +91,11 @@ public:
     int32_t SaveToTXTFileA(const char* fileName);
 
     // ---- Binary dictionary image.
+
+    // Loads a binary image (name resolved as for LoadFromTXTFileA); returns
+    // its record count, or 0 on failure (an image of no records also gives 0).
+    // Once the name is resolved the former content is gone and the matcher is
+    // idle; a refused image leaves an empty dictionary whose `path` names it.
     uint32_t LoadFromBINFileA(const char* fileName);
 
     // ---- Editing (the pool and the record array grow as needed; every pointer
