@@ -87,7 +87,12 @@ public:
     // Drops everything and loads the file named in `path` again.
     uint32_t ReloadTXTFileA();
     // Appends the dictionary, as a dictionary text file (header, records,
-    // terminator), to `fileName`; returns the sum of the three write results.
+    // terminator), to `fileName` (used as given, not resolved); returns the
+    // sum of the three write results, each the bytes written or -1 (so -3
+    // when the file cannot be opened at all). A null name returns 0. Nothing
+    // is undone after a failed piece. Throws std::bad_alloc, before anything
+    // is written, when the record text cannot be held in memory (or would
+    // reach 2 GiB).
     int32_t SaveToTXTFileA(const char* fileName);
 
     // ---- Binary dictionary image.
