@@ -125,6 +125,9 @@ TEST(EditSet, ShorterTextsGoInPlaceOthersAreAppendedGrowingAtTheOldCapacity) {
     EXPECT_EQ(State(d), "1 1048624 1048624 2097200 10000");
     EXPECT_EQ(Off(d, d.entries[0].chi), 1048600u);
     EXPECT_EQ(std::string(d.entries[0].eng), " Zulu ");
+    // A need that reaches the capacity exactly grows the pool too.
+    d.SetRemarkTextA(0, std::string(d.poolCapacity - d.poolUsed - 4, 'g').c_str());
+    EXPECT_EQ(State(d), "1 3145776 3145776 4194352 10000");
 }
 
 TEST(EditBlank, BlankRecordsStandWhereTheCallerPutsThemAndPointAtThePoolStart) {
