@@ -105,7 +105,7 @@ int32_t VKCStringDict::MatchNextA(const char* text, char* out, uint32_t capacity
         // Idle: the match begins on the first record, in the dictionary's
         // order, whose ENG text begins with the key. An exact hit begins none.
         uint32_t position = 0;
-        if (count != 0 && !SearchEng(key, &position) && position < count) {
+        if (entries != nullptr && count != 0 && !SearchEng(key, &position) && position < count) {
             const StringEntry& record = entries[position];
             if (record.eng != nullptr && BeginsWith(record.eng, key, keyLength)) {
                 keyCursor = record.eng;
