@@ -127,7 +127,10 @@ bool VKCStringDict::SearchEng(const char* key, uint32_t* position) const {
         while (lo <= hi) {
             uint32_t mid = static_cast<uint32_t>((static_cast<uint64_t>(lo) + hi) / 2);
             if (mid >= count || hi == 0xFFFFFFFFu) break;
-            int order = CompareKey(key, entries[mid].eng);
+            // A record without text (a blank record made while there was no
+            // pool) compares as the empty text.
+            const char* text = entries[mid].eng != nullptr ? entries[mid].eng : "";
+            int order = CompareKey(key, text);
             if (order == 1) {
                 *position = mid;
                 return true;

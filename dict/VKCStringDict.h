@@ -112,6 +112,21 @@ public:
     int SetRemarkTextA(uint32_t index, const char* text);
 
     // ---- Piecewise matching.
+
+    // Takes the next piece of a source text that arrives in pieces and hands
+    // out the matching piece of its translation. The first piece (blanks
+    // around it ignored) picks the first record, in the dictionary's order,
+    // whose ENG text begins with it but is not equal to it; each later piece
+    // must continue that ENG text where the previous one ended (blanks between
+    // skipped). Each call copies into `out` the shortest run of whole GBK
+    // characters of the CHI text holding at least as many bytes as the piece,
+    // and the call that completes the ENG text copies all that is left.
+    // Returns 1 (a piece in `out`, the match goes on), 2 (the rest in `out`,
+    // the match is complete), or 0 (nothing handed out, the match abandoned).
+    // `out` is written only with 1 or 2, always NUL-terminated; a piece of n
+    // bytes needs `capacity` n + 1. A null `text` or `out`, or a `capacity` of
+    // 0, returns 0 and leaves a match in progress untouched. The match state
+    // lives in `matchKey` and `matchValue`; every load and edit ends a match.
     int32_t MatchNextA(const char* text, char* out, uint32_t capacity);
 
     // ---- State. Public so that tools and tests can inspect it; callers other
