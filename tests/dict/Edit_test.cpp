@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <random>
 #include <string>
@@ -22,18 +23,21 @@ uint32_t Off(const VKCStringDict& d, const char* text) {
     return uint32_t(text - d.pool);
 }
 
-// "count poolUsed dataSize poolCapacity entryCapacity"
-std::string State(const VKCStringDict& d) {
-    return std::to_string(d.count) + " " + std::to_string(d.poolUsed) + " " +
-           std::to_string(d.dataSize) + " " + std::to_string(d.poolCapacity) + " " +
-           std::to_string(d.entryCapacity);
+std::string Join(std::initializer_list<uint64_t> values) {
+    std::string text;
+    for (uint64_t v : values) text += (text.empty() ? "" : " ") + std::to_string(v);
+    return text;
 }
 
-// Pool offsets of record i's texts: "eng chi remark".
-std::string Offsets(const VKCStringDict& d, uint32_t i) {
+// "count poolUsed dataSize poolCapacity entryCapacity"
+std::string State(const VKCStringDict& d) {
+    return Join({d.count, d.poolUsed, d.dataSize, d.poolCapacity, d.entryCapacity});
+}
+
+// Record i's text offsets in the pool, then its lengths.
+std::string Layout(const VKCStringDict& d, uint32_t i) {
     const StringEntry& e = d.entries[i];
-    return std::to_string(Off(d, e.eng)) + " " + std::to_string(Off(d, e.chi)) + " " +
-           std::to_string(Off(d, e.remark));
+    return Join({Off(d, e.eng), Off(d, e.chi), Off(d, e.remark), e.engLen, e.chiLen, e.remarkLen});
 }
 
 // Record i as "eng|chi|remark", by the lengths; read to its NUL, each must agree.
@@ -56,26 +60,24 @@ TEST(EditAdd, NewDictionaryGrowsBothBlocksAndKeepsKeysSortedAndUnique) {
     VKCStringDict d;
     ASSERT_EQ(d.AddStringA("Start", "Go", nullptr), d.entries);
     EXPECT_EQ(State(d), "1 24 24 1048600 10000");
-    EXPECT_EQ(Offsets(d, 0), "0 9 15");
+    EXPECT_EQ(Layout(d, 0), "0 9 15 5 2 5");
     EXPECT_EQ(Rec(d, 0), "Start|Go|Start");
-    EXPECT_EQ(d.AddStringA("Start", "Begin", nullptr), d.entries);  // found: unchanged
-    EXPECT_EQ(d.AddStringA("  Start ", "Begin", "x"), d.entries);
+    EXPECT_EQ(d.AddStringA("  Start ", "Begin", "x"), d.entries);  // found: unchanged
     EXPECT_EQ(Rec(d, 0), "Start|Go|Start");
     EXPECT_EQ(State(d), "1 24 24 1048600 10000");
 
     ASSERT_EQ(d.AddStringA("Apple", nullptr, nullptr), d.entries);
     EXPECT_EQ(State(d), "2 51 51 1048600 10000");
-    EXPECT_EQ(Offsets(d, 0), "24 33 42");
+    EXPECT_EQ(Layout(d, 0), "24 33 42 5 5 5");
     EXPECT_EQ(Rec(d, 0) + Rec(d, 1), "Apple|Apple|AppleStart|Go|Start");
     EXPECT_EQ(d.AddStringA(nullptr, "x", "y"), nullptr);
-    EXPECT_EQ(State(d), "2 51 51 1048600 10000");
 }
 
 TEST(EditAdd, BlanksAroundTheKeyAreTrimmedAndNeverLeftInTheAppendRegion) {
     VKCStringDict d;
     d.AddStringA("     Ab", "X", "");
     EXPECT_EQ(State(d), "1 20 20 1048596 10000");
-    EXPECT_EQ(Offsets(d, 0), "5 11 16");
+    EXPECT_EQ(Layout(d, 0), "5 11 16 2 1 0");
     d.AddStringA("        Cd", "Y", "remark");  // would reach past a count of trimmed lengths
     d.AddStringA("Go      ", "C", "r");         // CHI written over the blanks' NULs
     d.AddStringA("   ", nullptr, "");           // the empty key: first, CHI as passed
@@ -108,14 +110,12 @@ TEST(EditSet, ShorterTextsGoInPlaceOthersAreAppendedGrowingAtTheOldCapacity) {
     EXPECT_EQ(d.SetCHITextA(0, "x"), 0);  // no records: nothing changes
     EXPECT_EQ(State(d), "0 0 0 0 0");
     d.AddStringA("Start", "Go", nullptr);
-    char* chi = d.entries[0].chi;
-    EXPECT_EQ(d.SetCHITextA(0, "G"), 1);
-    EXPECT_EQ(d.entries[0].chi, chi);
-    EXPECT_EQ(d.SetRemarkTextA(0, nullptr), 1);  // in place: a lone NUL
+    EXPECT_EQ(d.SetCHITextA(0, "G") + d.SetRemarkTextA(0, nullptr), 2);  // in place
+    EXPECT_EQ(Layout(d, 0), "0 9 15 5 1 0");
     EXPECT_EQ(State(d), "1 24 24 1048600 10000");
     EXPECT_EQ(d.SetCHITextA(7, "H"), 1);       // same length, last record: appended
     EXPECT_EQ(d.SetENGTextA(0, " Zulu "), 1);  // stored untrimmed
-    EXPECT_EQ(Offsets(d, 0), "29 24 15");
+    EXPECT_EQ(Layout(d, 0), "29 24 15 6 1 0");
     EXPECT_EQ(Rec(d, 0), " Zulu |H|");
     EXPECT_EQ(State(d), "1 39 39 1048600 10000");
 
@@ -136,11 +136,7 @@ TEST(EditBlank, BlankRecordsStandWhereTheCallerPutsThemAndPointAtThePoolStart) {
     EXPECT_EQ(d.InsertBlankEntry(0), 4u);
     EXPECT_EQ(d.InsertBlankEntry(9), 5u);
     EXPECT_EQ(Rec(d, 1) + Rec(d, 3), "key1000|c|rkey1002|c|r");
-    for (uint32_t i : {0u, 4u}) {
-        const StringEntry& e = d.entries[i];
-        EXPECT_TRUE(e.eng == d.pool && e.chi == d.pool && e.remark == d.pool);
-        EXPECT_EQ(e.engLen + e.chiLen + e.remarkLen, 0u);
-    }
+    EXPECT_EQ(Layout(d, 0) + " " + Layout(d, 4), "0 0 0 0 0 0 0 0 0 0 0 0");
     const uint32_t used = d.poolUsed;
     EXPECT_EQ(d.SetRemarkTextA(4, ""), 1);  // even an empty text is appended
     EXPECT_EQ(Off(d, d.entries[4].remark), used);
@@ -163,19 +159,18 @@ TEST(EditBlank, BlankRecordsStandWhereTheCallerPutsThemAndPointAtThePoolStart) {
 TEST(EditFailures, SizesBeyond32BitsAreAllocationFailuresThatChangeNothing) {
     VKCStringDict d;
     d.AddStringA("Start", "Go", nullptr);
-    d.poolCapacity = 0xFFF00000u;
-    d.poolUsed = d.poolCapacity - 10;
+    d.poolUsed = (d.poolCapacity = 0xFFF00000u) - 10;
     EXPECT_EQ(d.AddStringA("Apple", "a", "b"), nullptr);
     EXPECT_THROW(d.SetCHITextA(0, "longer text"), std::bad_alloc);
-    d.poolCapacity = 1048600;
+    EXPECT_EQ(d.poolUsed, 0xFFF00000u - 10);
     d.poolUsed = 24;
+    d.poolCapacity = 1048600;
     d.count = d.entryCapacity = 178956000;  // 24 x (capacity + 10,000) needs 33 bits
     EXPECT_THROW(d.InsertBlankEntry(0), std::bad_alloc);
     EXPECT_EQ(d.AddStringA("Apple", "a", "b"), nullptr);
     d.count = 1;
     d.entryCapacity = 10000;
-    EXPECT_EQ(Rec(d, 0), "Start|Go|Start");
-    EXPECT_EQ(d.poolUsed, 24u);
+    EXPECT_EQ(State(d) + " " + Rec(d, 0), "1 24 24 1048600 10000 Start|Go|Start");
 }
 
 TEST(EditSave, ADictionaryBuiltByAddingSavesAndLoadsBackTheSameRecords) {
@@ -188,12 +183,6 @@ TEST(EditSave, ADictionaryBuiltByAddingSavesAndLoadsBackTheSameRecords) {
     ASSERT_GT(built.SaveToTXTFileA(file.c_str()), 0);
     ASSERT_EQ(loaded.LoadFromTXTFileA(file.c_str()), 3u);
     for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Rec(loaded, i), Rec(built, i));
-}
-
-std::string Trimmed(std::string text) {
-    text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
 }
 
 // Every record's texts equal the model's and, unless they are a blank
@@ -250,7 +239,8 @@ void RunEdits(VKCStringDict& d, std::vector<Texts> model, bool sorted, unsigned 
         const bool fill = op == 199 && d.count > 0 && d.poolCapacity - d.poolUsed > 60;
         if (op < (sorted ? 120u : 60u)) {
             const char *eng = pick(0), *chi = pick(1), *remark = pick(2);
-            const Texts record{Trimmed(eng), chi ? chi : eng, remark ? remark : eng};
+            std::string key = eng;
+            const Texts record{TrimSpacesA(key.data(), 0), chi ? chi : eng, remark ? remark : eng};
             const uint32_t before = d.count;
             StringEntry* e = d.AddStringA(eng, chi, remark);
             ASSERT_NE(e, nullptr);
@@ -266,10 +256,10 @@ void RunEdits(VKCStringDict& d, std::vector<Texts> model, bool sorted, unsigned 
             const uint32_t f = sorted ? 1 + op % 2 : op % 3;
             const char* text = pick(1);
             const std::string value = text ? text : "";
-            int (VKCStringDict::*set[3])(uint32_t, const char*) = {&VKCStringDict::SetENGTextA,
-                                                                   &VKCStringDict::SetCHITextA,
-                                                                   &VKCStringDict::SetRemarkTextA};
-            ASSERT_EQ((d.*set[f])(index, text), model.empty() ? 0 : 1);
+            const int result = f == 0   ? d.SetENGTextA(index, text)
+                               : f == 1 ? d.SetCHITextA(index, text)
+                                        : d.SetRemarkTextA(index, text);
+            ASSERT_EQ(result, model.empty() ? 0 : 1);
             if (!model.empty()) model[std::min<size_t>(index, model.size() - 1)][f] = value;
         } else {
             d.SetRemarkTextA(index,
