@@ -29,8 +29,6 @@ constexpr uint64_t kEntrySlack = 10000;
 constexpr uint64_t kAddReserve = 12;
 // A set operation reserves the text's NUL and three spare bytes.
 constexpr uint64_t kSetReserve = 4;
-// Size of the zero-filled placeholder pool that the constructor makes.
-constexpr size_t kPlaceholderBytes = 16;
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 
 // The size of the block `pool` designates, derived from the counters. Three
@@ -41,7 +39,7 @@ constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 //     it stays below because every append fits strictly inside its reserve.
 size_t PoolBlockSize(const VKCStringDict& d) {
     if (d.pool == nullptr) return 0;
-    if (d.poolCapacity == 0) return kPlaceholderBytes;
+    if (d.poolCapacity == 0) return recordarray::kPlaceholderSize;
     if (d.poolUsed == d.poolCapacity) return static_cast<size_t>(d.poolCapacity) + 4;
     return d.poolCapacity;
 }
@@ -226,7 +224,7 @@ uint32_t VKCStringDict::InsertBlankEntry(uint32_t index) {
     // A blank record points at the pool's first byte, so a dictionary left
     // without a pool (after a failed reload) gets the constructor's zero-filled
     // placeholder back; null text pointers would crash every reader.
-    char* placeholder = pool == nullptr ? new char[kPlaceholderBytes]() : nullptr;
+    char* placeholder = pool == nullptr ? new char[recordarray::kPlaceholderSize]() : nullptr;
     try {
         GrowEntries(*this);
     } catch (...) {

@@ -3,6 +3,7 @@
 // allocated and released the same way.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 
@@ -22,6 +23,10 @@ inline StringEntry* Allocate(uint64_t n) {
     if (n * kRecordSize32 > 0xFFFFFFFFull) throw std::bad_alloc();
     return reinterpret_cast<StringEntry*>(new char[n * sizeof(StringEntry)]());
 }
+
+// The size of the zero-filled placeholder blocks that a new dictionary holds
+// as its pool and its record array.
+constexpr size_t kPlaceholderSize = 16;
 
 // A zero-filled block of `bytes` bytes used as a record array (the placeholder).
 inline StringEntry* AllocateBytes(size_t bytes) {

@@ -11,8 +11,6 @@ namespace {
 // The matcher's idle cursor target. Never written through.
 const char kEmptyText[1] = {'\0'};
 
-constexpr size_t kPlaceholderSize = 16;
-
 // Reads a record's numeric key: the first four bytes of its ENG text as a
 // little-endian number, stopping at the text's NUL (missing bytes count as 0)
 // so that a short text is never read past its end.
@@ -80,9 +78,9 @@ VKCStringDict::VKCStringDict()
     std::memset(path, 0, sizeof(path));
     // Zero-filled so that a blank record made on a fresh dictionary, whose
     // texts point at the pool's first byte, reads as the empty text.
-    pool = new char[kPlaceholderSize]();
+    pool = new char[recordarray::kPlaceholderSize]();
     try {
-        entryBlock = recordarray::AllocateBytes(kPlaceholderSize);
+        entryBlock = recordarray::AllocateBytes(recordarray::kPlaceholderSize);
     } catch (...) {
         delete[] pool;
         throw;

@@ -103,10 +103,28 @@ public:
     // idle; a refused image leaves an empty dictionary whose `path` names it.
     uint32_t LoadFromBINFileA(const char* fileName);
 
-    // ---- Editing (the pool and the record array grow as needed; every pointer
-    // handed out before is invalid afterwards).
+    // ---- Editing. The pool (by the need plus 1 MiB) and the record array (by
+    // 10,000 records) grow as needed; a growth moves every text or record, so
+    // every pointer handed out before an edit is invalid after it. Texts passed
+    // in are copied; they may point into this dictionary's own pool. Every
+    // edit ends a piecewise match.
+
+    // Adds a record with the trimmed `eng` as its key, in sorted position, and
+    // copies the three texts into the pool (a null `chi` or `remark` stands
+    // for `eng` as passed). Returns the new record, or the existing record
+    // whose key equals the trimmed `eng` (its texts unchanged); null for a
+    // null `eng` or an allocation failure.
     StringEntry* AddStringA(const char* eng, const char* chi, const char* remark);
+    // Inserts a blank record (empty texts) at `index`, or at the end when
+    // `index` is at or beyond `count`; the order is not kept. Returns the new
+    // count. Throws std::bad_alloc, leaving the dictionary unchanged.
     uint32_t InsertBlankEntry(uint32_t index);
+    // Replace one text of record `index` (the last record when `index` is at
+    // or beyond `count`); a null text is the empty text. A strictly shorter
+    // text is written in place, any other is appended to the pool. The ENG
+    // text is stored as given: not trimmed, not re-sorted. Return 1, or 0
+    // without records (nothing changes). Throw std::bad_alloc, leaving the
+    // dictionary unchanged.
     int SetENGTextA(uint32_t index, const char* text);
     int SetCHITextA(uint32_t index, const char* text);
     int SetRemarkTextA(uint32_t index, const char* text);
