@@ -16,4 +16,19 @@ FileEntryPoints ResolveFileEntryPoints(CreateFileA_fn create, ReadFile_fn read, 
     return table;
 }
 
+void SeekFromStart(const FileEntryPoints& os, HANDLE file, int64_t offset) {
+    const uint64_t position = static_cast<uint64_t>(offset);
+    LONG positionHigh = static_cast<LONG>(static_cast<uint32_t>(position >> 32));
+    os.setFilePointer(file, static_cast<LONG>(static_cast<uint32_t>(position)), &positionHigh,
+                      FILE_BEGIN);
+}
+
+void CloseAfterThrow(const FileEntryPoints& os, HANDLE file) noexcept {
+    if (file == INVALID_HANDLE_VALUE) return;
+    try {
+        os.closeHandle(file);
+    } catch (...) {
+    }
+}
+
 }  // namespace fileio

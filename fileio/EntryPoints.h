@@ -31,4 +31,14 @@ FileEntryPoints ResolveFileEntryPoints(CreateFileA_fn create, ReadFile_fn read, 
                                        GetFileSize_fn size, SetFilePointer_fn seek,
                                        CloseHandle_fn close, SetFileAttributesA_fn attributes);
 
+// Moves to `offset` from the start of the file, handing the offset over whole
+// as two 32-bit halves. The result is not looked at: a failed move (a
+// negative position) leaves the position at the start of a file just opened.
+void SeekFromStart(const FileEntryPoints& os, HANDLE file, int64_t offset);
+
+// Closes `file` after an entry point threw, unless it is INVALID_HANDLE_VALUE
+// (not open, or already handed to the close). A close that throws as well is
+// swallowed: nothing more can be done for the handle.
+void CloseAfterThrow(const FileEntryPoints& os, HANDLE file) noexcept;
+
 }  // namespace fileio

@@ -18,10 +18,7 @@ int32_t ReadFileRangeA(const char* path, void* buffer, int64_t offset, uint64_t 
         // (a negative offset) leaves the position at the start of the file.
         DWORD sizeHigh = 0;
         const DWORD sizeLow = os.getFileSize(file, &sizeHigh);
-        const uint64_t position = static_cast<uint64_t>(offset);
-        LONG positionHigh = static_cast<LONG>(static_cast<uint32_t>(position >> 32));
-        os.setFilePointer(file, static_cast<LONG>(static_cast<uint32_t>(position)), &positionHigh,
-                          FILE_BEGIN);
+        fileio::SeekFromStart(os, file, offset);
 
         int32_t result = static_cast<int32_t>(sizeLow);  // INVALID_FILE_SIZE reads as -1
         if (buffer != nullptr) {
@@ -37,13 +34,7 @@ int32_t ReadFileRangeA(const char* path, void* buffer, int64_t offset, uint64_t 
         os.closeHandle(open);
         return result;
     } catch (...) {
-        if (file != INVALID_HANDLE_VALUE) {
-            try {
-                os.closeHandle(file);
-            } catch (...) {
-                // Nothing more can be done for the handle; -1 all the same.
-            }
-        }
+        fileio::CloseAfterThrow(os, file);
         return -1;
     }
 }

@@ -23,10 +23,7 @@ int32_t WriteFileRangeA(const char* path, const void* data, int64_t offset, uint
         if (offset == -1) {
             os.setFilePointer(file, 0, nullptr, FILE_END);
         } else {
-            const uint64_t position = static_cast<uint64_t>(offset);
-            LONG positionHigh = static_cast<LONG>(static_cast<uint32_t>(position >> 32));
-            os.setFilePointer(file, static_cast<LONG>(static_cast<uint32_t>(position)),
-                              &positionHigh, FILE_BEGIN);
+            fileio::SeekFromStart(os, file, offset);
         }
 
         // Only a count of 0 as a whole means "up to the NUL"; 2^32 writes nothing.
@@ -44,13 +41,7 @@ int32_t WriteFileRangeA(const char* path, const void* data, int64_t offset, uint
         os.closeHandle(open);
         return result;
     } catch (...) {
-        if (file != INVALID_HANDLE_VALUE) {
-            try {
-                os.closeHandle(file);
-            } catch (...) {
-                // Nothing more can be done for the handle; -1 all the same.
-            }
-        }
+        fileio::CloseAfterThrow(os, file);
         return -1;
     }
 }
