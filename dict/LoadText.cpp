@@ -181,7 +181,12 @@ uint32_t VKCStringDict::LoadFromTXTStringA(const char* text) {
     dataSize = static_cast<uint32_t>(std::min<size_t>(length, 0xFFFFFFFFu));
     if (length > textformat::kMaxDataSize || !AcceptableSize(dataSize)) return 0;
     try {
-        std::memcpy(NewPool(), text, dataSize);
+        // The text may be one of this dictionary's own texts, so it is copied
+        // into the new block before the old pool is released.
+        char* block = new char[static_cast<size_t>(dataSize) + 4];
+        std::memcpy(block, text, dataSize);
+        ReleaseBlocks();
+        pool = block;
         return ParsePool();
     } catch (...) {
         ReleaseBlocks();

@@ -82,7 +82,8 @@ public:
     // record k: 0, records 0 to k-1 stay usable (`count` = k).
     uint32_t LoadFromTXTFileA(const char* fileName);
     // Loads dictionary text held in memory (copied; the caller's text is not
-    // changed). `path` becomes empty.
+    // changed; it may be one of this dictionary's own texts). `path` becomes
+    // empty.
     uint32_t LoadFromTXTStringA(const char* text);
     // Drops everything and loads the file named in `path` again.
     uint32_t ReloadTXTFileA();
