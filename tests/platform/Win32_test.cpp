@@ -340,10 +340,16 @@ TEST(Win32GetCurrentDirectory, TooSmallBuffersAreLeftAlone) {
 }
 
 TEST(Win32GetSystemTime, IsTheCurrentTimeInUtc) {
-    const time_t before = time(nullptr);
+    // time() may read a coarser clock that lags at a second's boundary.
+    auto seconds = [] {
+        timespec at;
+        clock_gettime(CLOCK_REALTIME, &at);
+        return at.tv_sec;
+    };
+    const time_t before = seconds();
     SYSTEMTIME now;
     GetSystemTime(&now);
-    const time_t after = time(nullptr);
+    const time_t after = seconds();
     struct tm fields = {};
     fields.tm_year = now.wYear - 1900;
     fields.tm_mon = now.wMonth - 1;
