@@ -1,14 +1,18 @@
-// Fault injection through the file functions' entry points. Fakes wrap the
-// platform's own functions on a real file and, at one position of the call
-// sequence (or at that position and every call after it), report failure,
-// throw, or transfer only half of what was asked. For every position the
-// result, the calls made, the handles left open and the bytes that reached
-// the file or the buffer are checked against what the contract allows.
+// Fake entry points for the file range functions. Each wraps the platform's
+// own function on a real file, records the call with its arguments and, at
+// one position of the call sequence (or at that position and every call after
+// it), reports failure, throws, or transfers only half of what was asked. For
+// every position the result, the calls made, the handles left open and the
+// bytes that reached the file or the buffer are checked against what the
+// contract allows; the arguments are checked on runs without a fault.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,99 +22,104 @@
 
 namespace {
 
-enum class Op { kAttributes, kCreate, kSize, kSeek, kRead, kWrite, kClose };
+using Strings = std::vector<std::string>;
 enum class Fault { kFail, kThrow, kShort };
 
-const char* Name(Op op) {
-    static const char* const names[] = {"attributes", "create", "size", "seek",
-                                        "read",       "write",  "close"};
-    return names[static_cast<int>(op)];
-}
-
-std::string Trace(const std::vector<Op>& ops) {
-    std::string text;
-    for (Op op : ops) text += std::string(text.empty() ? "" : ",") + Name(op);
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char text[512];
+    va_list list;
+    va_start(list, format);
+    vsnprintf(text, sizeof text, format, list);
+    va_end(list);
     return text;
 }
 
-// The fault to inject, and what the fakes saw.
+// The fault to inject (none by default), and what the fakes saw.
 struct World {
-    Fault fault;
-    size_t at;    // position of the first faulty call
-    bool onward;  // every call after it is faulty too
-    size_t calls = 0;
-    std::vector<Op> trace;
-    std::vector<HANDLE> open;  // handles the real CreateFileA gave and nobody closed
-    int strayCloses = 0;       // closes of handles that were not open
+    Fault fault = Fault::kFail;
+    size_t at = SIZE_MAX;                  // position of the first faulty call
+    bool onward = false;                   // every call after it is faulty too
+    Strings trace{};                       // the operations called
+    Strings calls{};                       // the same, with their arguments
+    HANDLE handle = INVALID_HANDLE_VALUE;  // the last one the real CreateFileA gave
+    std::set<HANDLE> open{};               // handles opened and not closed
+    int strayCloses = 0;                   // closes of handles that were not open
+    bool shortNow = false;                 // the current transfer moves half
 
-    enum class Act { kPass, kFail, kShort };
-    // Logs the call; throws, or says whether the fake fails or shortens it.
-    Act Enter(Op op) {
+    // Logs the call; throws, or says whether it passes (perhaps short).
+    bool Pass(const char* op, const std::string& arguments) {
+        const bool faulty = trace.size() == at || (onward && trace.size() > at);
         trace.push_back(op);
-        const size_t position = calls++;
-        if (position != at && !(onward && position > at)) return Act::kPass;
-        if (fault == Fault::kThrow) throw std::runtime_error(Name(op));
-        if (fault == Fault::kShort) return Act::kShort;
-        return Act::kFail;
+        calls.push_back(op + ("(" + arguments + ")"));
+        if (faulty && fault == Fault::kThrow) throw std::runtime_error(op);
+        shortNow = faulty && fault == Fault::kShort;
+        return !(faulty && fault == Fault::kFail);
     }
 };
 World* g_world = nullptr;
-using Act = World::Act;
+
+// Arguments as the fakes record them: a pointer given or null, the handle
+// that the open gave or another, and a transfer's count, halved when short.
+const auto P = [](const void* pointer) { return pointer != nullptr ? "ptr" : "null"; };
+const auto H = [](HANDLE file) { return file == g_world->handle ? "h" : "other"; };
+const auto Count = [](DWORD count) { return g_world->shortNow ? count / 2 : count; };
 
 BOOL WINAPI FakeAttributes(LPCSTR path, DWORD attributes) {
-    if (g_world->Enter(Op::kAttributes) == Act::kFail) return FALSE;
-    return SetFileAttributesA(path, attributes);
+    return g_world->Pass("attributes", Format("%s,%x", path, attributes)) &&
+           SetFileAttributesA(path, attributes);
 }
 
 HANDLE WINAPI FakeCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                          DWORD disposition, DWORD flags, HANDLE templateFile) {
-    if (g_world->Enter(Op::kCreate) == Act::kFail) return INVALID_HANDLE_VALUE;
+    if (!g_world->Pass("create", Format("%s,%x,%x,%s,%x,%x,%s", path, access, share, P(security),
+                                        disposition, flags, P(templateFile)))) {
+        return INVALID_HANDLE_VALUE;
+    }
     HANDLE file = CreateFileA(path, access, share, security, disposition, flags, templateFile);
-    if (file != INVALID_HANDLE_VALUE) g_world->open.push_back(file);
+    if (file != INVALID_HANDLE_VALUE) g_world->open.insert(g_world->handle = file);
     return file;
 }
 
 DWORD WINAPI FakeSize(HANDLE file, LPDWORD high) {
-    if (g_world->Enter(Op::kSize) == Act::kFail) return INVALID_FILE_SIZE;
-    return GetFileSize(file, high);
+    return g_world->Pass("size", Format("%s,%s", H(file), P(high))) ? GetFileSize(file, high)
+                                                                    : INVALID_FILE_SIZE;
 }
 
 DWORD WINAPI FakeSeek(HANDLE file, LONG low, PLONG high, DWORD method) {
-    if (g_world->Enter(Op::kSeek) == Act::kFail) return INVALID_SET_FILE_POINTER;
-    return SetFilePointer(file, low, high, method);
+    const std::string highText = high ? Format("%x", static_cast<uint32_t>(*high)) : "null";
+    return g_world->Pass("seek", Format("%s,%x,%s,%u", H(file), static_cast<uint32_t>(low),
+                                        highText.c_str(), method))
+               ? SetFilePointer(file, low, high, method)
+               : INVALID_SET_FILE_POINTER;
 }
 
 BOOL WINAPI FakeRead(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read,
                      LPOVERLAPPED overlapped) {
-    const Act act = g_world->Enter(Op::kRead);
-    if (act == Act::kFail) {
-        *read = 0;
-        return FALSE;
-    }
-    return ReadFile(file, buffer, act == Act::kShort ? count / 2 : count, read, overlapped);
+    *read = 0;
+    return g_world->Pass("read", Format("%s,%s,%x,%s,%s", H(file), P(buffer), count, P(read),
+                                        P(overlapped))) &&
+           ReadFile(file, buffer, Count(count), read, overlapped);
 }
 
 BOOL WINAPI FakeWrite(HANDLE file, LPCVOID data, DWORD count, LPDWORD written,
                       LPOVERLAPPED overlapped) {
-    const Act act = g_world->Enter(Op::kWrite);
-    if (act == Act::kFail) {
-        *written = 0;
-        return FALSE;
-    }
-    return WriteFile(file, data, act == Act::kShort ? count / 2 : count, written, overlapped);
+    *written = 0;
+    return g_world->Pass("write", Format("%s,%s,%x,%s,%s", H(file), P(data), count, P(written),
+                                         P(overlapped))) &&
+           WriteFile(file, data, Count(count), written, overlapped);
 }
 
 // The handle is released before the fault: the functions never call close
 // twice, so a close that fails or throws must not leave it open here.
 BOOL WINAPI FakeClose(HANDLE file) {
-    auto at = std::find(g_world->open.begin(), g_world->open.end(), file);
-    if (at == g_world->open.end()) {
-        ++g_world->strayCloses;
-    } else {
-        g_world->open.erase(at);
+    const std::string arguments = H(file);
+    if (g_world->open.erase(file) == 1) {
         CloseHandle(file);
+    } else {
+        ++g_world->strayCloses;
     }
-    return g_world->Enter(Op::kClose) == Act::kFail ? FALSE : TRUE;
+    return g_world->Pass("close", arguments);
 }
 
 const std::string kContent = "0123456789";
@@ -122,7 +131,8 @@ struct Call {
     bool writes;     // WriteFileRangeA; otherwise ReadFileRangeA
     bool sizeQuery;  // ReadFileRangeA without a buffer
     int64_t offset;  // -1: the writer appends
-    uint32_t count;
+    uint64_t count;
+    DWORD disposition = OPEN_EXISTING;  // the writer's
 };
 
 const Call kCalls[] = {
@@ -131,15 +141,15 @@ const Call kCalls[] = {
     {"append", true, false, -1, 4},
 };
 
-std::vector<Op> Sequence(const Call& c) {
-    if (c.writes) return {Op::kAttributes, Op::kCreate, Op::kSeek, Op::kWrite, Op::kClose};
-    if (c.sizeQuery) return {Op::kCreate, Op::kSize, Op::kSeek, Op::kClose};
-    return {Op::kCreate, Op::kSize, Op::kSeek, Op::kRead, Op::kClose};
+Strings Sequence(const Call& c) {
+    if (c.writes) return {"attributes", "create", "seek", "write", "close"};
+    if (c.sizeQuery) return {"create", "size", "seek", "close"};
+    return {"create", "size", "seek", "read", "close"};
 }
 
 struct Outcome {
     int32_t result;
-    std::string trace;
+    Strings trace;
     std::string file;    // the file afterwards
     std::string buffer;  // the reader's buffer afterwards
 };
@@ -151,114 +161,93 @@ struct Outcome {
 // attribute reset by a refused open (the file is read-only). Bytes that a
 // transfer moved stay moved whatever comes after it.
 Outcome Expect(const Call& c, Fault fault, size_t at, bool onward) {
-    const std::vector<Op> sequence = Sequence(c);
-    std::vector<Op> trace;
-    Outcome o{-1, "", kContent, std::string(16, kUntouched)};
+    Outcome o{-1, {}, kContent, std::string(16, kUntouched)};
     bool open = false, attributesFailed = false, sizeFailed = false, seekFailed = false;
-    int32_t transferred = -1;
-    for (size_t i = 0; i < sequence.size(); ++i) {
-        const Op op = sequence[i];
-        trace.push_back(op);
+    for (const std::string& op : Sequence(c)) {
+        const size_t i = o.trace.size();
+        o.trace.push_back(op);
         const bool faulty = i == at || (onward && i > at);
         if (faulty && fault == Fault::kThrow) {
-            if (open && op != Op::kClose) trace.push_back(Op::kClose);
-            o.trace = Trace(trace);
+            if (open && op != "close") o.trace.push_back("close");
+            o.result = -1;
             return o;
         }
         const bool failed = faulty && fault == Fault::kFail;
+        if (op == "create" && (failed || attributesFailed)) return o;
+        open = open || op == "create";
+        attributesFailed = attributesFailed || (op == "attributes" && failed);
+        sizeFailed = sizeFailed || (op == "size" && failed);
+        seekFailed = seekFailed || (op == "seek" && failed);
         const size_t position = seekFailed       ? 0
                                 : c.offset == -1 ? kContent.size()
                                                  : static_cast<size_t>(c.offset);
-        const uint32_t count = faulty && fault == Fault::kShort ? c.count / 2 : c.count;
-        switch (op) {
-            case Op::kAttributes:
-                attributesFailed = failed;
-                break;
-            case Op::kCreate:
-                if (failed || attributesFailed) {
-                    o.trace = Trace(trace);
-                    return o;
-                }
-                open = true;
-                break;
-            case Op::kSize:
-                sizeFailed = failed;
-                break;
-            case Op::kSeek:
-                seekFailed = failed;
-                break;
-            case Op::kRead:
-                if (!failed) {
-                    const std::string read = kContent.substr(position, count);
-                    o.buffer.replace(0, read.size(), read);
-                    transferred = static_cast<int32_t>(read.size());
-                }
-                break;
-            case Op::kWrite:
-                if (!failed) {
-                    o.file.resize(std::max(o.file.size(), position + count));
-                    o.file.replace(position, count, kData.substr(0, count));
-                    transferred = static_cast<int32_t>(count);
-                }
-                break;
-            case Op::kClose:
-                break;
+        const size_t count = faulty && fault == Fault::kShort ? c.count / 2 : c.count;
+        if (op == "read" && !failed) {
+            const std::string read = kContent.substr(position, count);
+            o.buffer.replace(0, read.size(), read);
+            o.result = static_cast<int32_t>(read.size());
+        }
+        if (op == "write" && !failed) {
+            o.file.resize(std::max(o.file.size(), position + count));
+            o.file.replace(position, count, kData.substr(0, count));
+            o.result = static_cast<int32_t>(count);
         }
     }
-    o.trace = Trace(trace);
-    if (c.sizeQuery) {
-        o.result = sizeFailed ? -1 : static_cast<int32_t>(kContent.size());
-    } else {
-        o.result = transferred;
-    }
+    if (c.sizeQuery && !sizeFailed) o.result = static_cast<int32_t>(kContent.size());
     return o;
 }
 
 class FaultInjection : public testing::Test {
 protected:
-    // Runs `c` on a fresh file (read-only for the writer, whose attribute
-    // reset must come first) under the given fault, and checks the outcome.
-    void Check(const Call& c, Fault fault, size_t at, bool onward) {
-        SCOPED_TRACE(testing::Message() << c.name << ", " << Name(Sequence(c)[at]) << " at " << at
-                                        << (fault == Fault::kFail    ? " fails"
-                                            : fault == Fault::kThrow ? " throws"
-                                                                     : " is short")
-                                        << (onward ? " from then on" : " once"));
+    // Runs `c` through the fakes, but with a null entry point (the platform's
+    // own) for the operation `platform`, on a fresh file: read-only for the
+    // writer, whose attribute reset must come first.
+    int32_t Run(const Call& c, World& world, const std::string& platform = "") {
         std::remove(file_.c_str());
         testutil::WriteBytes(file_, kContent);
-        if (c.writes) {
-            ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
-        }
-        World world;
-        world.fault = fault;
-        world.at = at;
-        world.onward = onward;
+        EXPECT_EQ(c.writes ? chmod(file_.c_str(), 0444) : 0, 0);
+        buffer_.assign(16, kUntouched);
+        const auto pick = [&](const char* op, auto fake) {
+            return op == platform ? nullptr : fake;
+        };
         g_world = &world;
-        std::string buffer(16, kUntouched);
         const int32_t result =
-            c.writes
-                ? WriteFileRangeA(file_.c_str(), kData.data(), c.offset, c.count, OPEN_EXISTING,
-                                  FakeCreate, FakeWrite, FakeAttributes, FakeSeek, FakeClose)
-                : ReadFileRangeA(file_.c_str(), c.sizeQuery ? nullptr : &buffer[0], c.offset,
-                                 c.count, FakeCreate, FakeRead, FakeSize, FakeSeek, FakeClose);
+            c.writes ? WriteFileRangeA(file_.c_str(), kData.data(), c.offset, c.count,
+                                       c.disposition, pick("create", FakeCreate),
+                                       pick("write", FakeWrite), pick("attributes", FakeAttributes),
+                                       pick("seek", FakeSeek), pick("close", FakeClose))
+                     : ReadFileRangeA(file_.c_str(), c.sizeQuery ? nullptr : &buffer_[0], c.offset,
+                                      c.count, pick("create", FakeCreate), pick("read", FakeRead),
+                                      pick("size", FakeSize), pick("seek", FakeSeek),
+                                      pick("close", FakeClose));
         g_world = nullptr;
+        return result;
+    }
 
+    void Check(const Call& c, Fault fault, size_t at, bool onward) {
+        static const char* const kFaults[] = {" fails", " throws", " is short"};
+        SCOPED_TRACE(std::string(c.name) + ", " + Sequence(c)[at] + " at " + std::to_string(at) +
+                     kFaults[static_cast<int>(fault)] + (onward ? " from then on" : " once"));
+        World world{fault, at, onward};
         const Outcome expected = Expect(c, fault, at, onward);
-        EXPECT_EQ(result, expected.result);
-        EXPECT_EQ(Trace(world.trace), expected.trace);
+        EXPECT_EQ(Run(c, world), expected.result);
+        EXPECT_EQ(world.trace, expected.trace);
         EXPECT_TRUE(world.open.empty()) << "a handle stays open";
         EXPECT_EQ(world.strayCloses, 0);
         EXPECT_EQ(testutil::ReadBytes(file_), expected.file);
-        EXPECT_EQ(buffer, expected.buffer);
+        EXPECT_EQ(buffer_, expected.buffer);
     }
 
     testutil::TempDir dir_;
     std::string file_ = dir_.File("f");
+    std::string buffer_;  // the reader's
 };
 
-TEST_F(FaultInjection, FailuresAndThrowsAtEachPositionAndOnEveryLaterCall) {
+// A short transfer moves half of what was asked; shortening any other call
+// changes nothing.
+TEST_F(FaultInjection, EachFaultAtEachPositionOnceAndOnEveryLaterCall) {
     for (const Call& c : kCalls) {
-        for (Fault fault : {Fault::kFail, Fault::kThrow}) {
+        for (Fault fault : {Fault::kFail, Fault::kThrow, Fault::kShort}) {
             for (bool onward : {false, true}) {
                 for (size_t at = 0; at < Sequence(c).size(); ++at) Check(c, fault, at, onward);
             }
@@ -266,14 +255,68 @@ TEST_F(FaultInjection, FailuresAndThrowsAtEachPositionAndOnEveryLaterCall) {
     }
 }
 
-TEST_F(FaultInjection, ShortTransfersReportWhatWasTransferredAndNoMore) {
+// A null path or data gives -1 without a call. Each entry point left null in
+// turn is the platform's own: the result is unchanged and only that operation
+// is missing from the fakes' trace.
+TEST_F(FaultInjection, NullArguments) {
+    World none;
+    g_world = &none;
+    char buffer[4];
+    EXPECT_EQ(
+        ReadFileRangeA(nullptr, buffer, 0, 4, FakeCreate, FakeRead, FakeSize, FakeSeek, FakeClose),
+        -1);
+    for (const char* path : {static_cast<const char*>(nullptr), file_.c_str()}) {
+        EXPECT_EQ(WriteFileRangeA(path, path != nullptr ? nullptr : "a", 0, 1, OPEN_ALWAYS,
+                                  FakeCreate, FakeWrite, FakeAttributes, FakeSeek, FakeClose),
+                  -1);
+    }
+    g_world = nullptr;
+    EXPECT_TRUE(none.calls.empty());
     for (const Call& c : kCalls) {
-        const std::vector<Op> sequence = Sequence(c);
-        for (size_t at = 0; at < sequence.size(); ++at) {
-            if (sequence[at] == Op::kRead || sequence[at] == Op::kWrite) {
-                Check(c, Fault::kShort, at, false);
-            }
+        for (const std::string& platform : Sequence(c)) {
+            SCOPED_TRACE(c.name + (", " + platform));
+            World world;
+            Strings rest = Sequence(c);
+            rest.erase(std::find(rest.begin(), rest.end(), platform));
+            EXPECT_EQ(Run(c, world, platform), Expect(c, Fault::kFail, SIZE_MAX, false).result);
+            EXPECT_EQ(world.trace, rest);
         }
+    }
+}
+
+// The offset reaches the seek whole, as two halves from the start (-1 being
+// the writer's move of 0 from the end, without a high half); the count's low
+// 32 bits reach the transfer. A seek reads: handle, low half, high half,
+// method (0 from the start, 2 from the end).
+TEST_F(FaultInjection, EachEntryPointGetsTheContractsArguments) {
+    const uint64_t count = (1ULL << 32) + 4;
+    const struct {
+        Call call;
+        const char* seek;
+    } cases[] = {
+        {{"read", false, false, 3, count}, "h,3,0,0"},
+        {{"read", false, false, -2, count}, "h,fffffffe,ffffffff,0"},
+        {{"read", false, false, (1LL << 32) + 5, count}, "h,5,1,0"},
+        {{"write", true, false, 3, count, OPEN_EXISTING}, "h,3,0,0"},
+        {{"write", true, false, -2, count, OPEN_ALWAYS}, "h,fffffffe,ffffffff,0"},
+        {{"write", true, false, (1LL << 32) + 5, count, CREATE_ALWAYS}, "h,5,1,0"},
+        {{"write", true, false, -1, count, TRUNCATE_EXISTING}, "h,0,null,2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call.name + (" at " + std::to_string(c.call.offset)));
+        World world;
+        Run(c.call, world);
+        const Strings expected =
+            c.call.writes
+                ? Strings{Format("attributes(%s,%x)", file_.c_str(), FILE_ATTRIBUTE_NORMAL),
+                          Format("create(%s,%x,%x,null,%x,%x,null)", file_.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_WRITE, c.call.disposition, FILE_ATTRIBUTE_NORMAL),
+                          Format("seek(%s)", c.seek), "write(h,ptr,4,ptr,null)", "close(h)"}
+                : Strings{Format("create(%s,%x,%x,null,%x,%x,null)", file_.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL),
+                          "size(h,ptr)", Format("seek(%s)", c.seek), "read(h,ptr,4,ptr,null)",
+                          "close(h)"};
+        EXPECT_EQ(world.calls, expected);
     }
 }
 
