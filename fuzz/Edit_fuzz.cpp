@@ -20,12 +20,14 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
+#include "tests/Samples.h"
 
 namespace {
 
 using fuzz::Input;
 using fuzz::TextAt;
 using fuzz::TextOf;
+using samples::Record;
 
 // One text of a record as the mirror holds it. A blank text (a field of a
 // record that InsertBlankEntry made, not set since) points at the pool's
@@ -61,9 +63,9 @@ struct KnownFile {
     bool faithful = true;  // no text holds a marker: it loads back as written
 };
 
-std::vector<Mirrored> MirrorOf(const std::vector<fuzz::Record>& records) {
+std::vector<Mirrored> MirrorOf(const std::vector<Record>& records) {
     std::vector<Mirrored> mirror;
-    for (const fuzz::Record& r : records) {
+    for (const Record& r : records) {
         mirror.push_back(Mirrored{{r.eng, false}, {r.chi, false}, {r.remark, false}});
     }
     return mirror;
@@ -234,15 +236,13 @@ private:
     }
 
     // Records from the input, in ascending order or as they come.
-    std::pair<std::vector<fuzz::Record>, bool> Generate() {
-        std::vector<fuzz::Record> records(in_.Below(6));
-        for (fuzz::Record& r : records) r = {in_.Text(10), in_.Text(10), in_.Text(6)};
+    std::pair<std::vector<Record>, bool> Generate() {
+        std::vector<Record> records(in_.Below(6));
+        for (Record& r : records) r = {in_.Text(10), in_.Text(10), in_.Text(6)};
         const bool sorted = in_.Flag();
         if (sorted) {
-            auto byEng = [](const fuzz::Record& a, const fuzz::Record& b) { return a.eng < b.eng; };
-            auto sameEng = [](const fuzz::Record& a, const fuzz::Record& b) {
-                return a.eng == b.eng;
-            };
+            auto byEng = [](const Record& a, const Record& b) { return a.eng < b.eng; };
+            auto sameEng = [](const Record& a, const Record& b) { return a.eng == b.eng; };
             std::stable_sort(records.begin(), records.end(), byEng);
             records.erase(std::unique(records.begin(), records.end(), sameEng), records.end());
         }
@@ -252,7 +252,7 @@ private:
     void LoadGenerated() {
         auto [records, sorted] = Generate();
         const KnownFile known{MirrorOf(records), sorted, Faithful(MirrorOf(records))};
-        const std::string text = fuzz::TextFile(records);
+        const std::string text = samples::DictionaryText(records);
         uint32_t result;
         if (in_.Flag()) {
             result = d_.LoadFromTXTStringA(text.c_str());
@@ -292,7 +292,7 @@ private:
     // spares every text; then it loads as records the mirror takes as they are.
     void LoadImage() {
         auto [records, sorted] = Generate();
-        std::string image = fuzz::BinaryImage(records);
+        std::string image = samples::Image(records);
         const bool cut = in_.Below(4) == 0;
         if (cut) image.resize(in_.Below(static_cast<uint32_t>(image.size())));
         const std::string file = NewFile("image", ".bin");

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 namespace fuzz {
 
@@ -98,49 +99,6 @@ std::string ReadFileBytes(const std::string& path) {
 
 void RemoveFile(const std::string& path) {
     std::remove(path.c_str());
-}
-
-std::string TextFile(const std::vector<Record>& records) {
-    std::string file =
-        "Veskaloran VKCStringDict::SaveToTXTFileA Ver.0.19 2026-12-08 20:09:46\r\n\r\n\r\n";
-    for (size_t i = 0; i < records.size(); ++i) {
-        char number[32];
-        std::snprintf(number, sizeof(number), "\r\nmirok_res_No.%08zu\r\n", i);
-        file += number;
-        file += "mirok_res_ENG_Start\r\n" + records[i].eng + "\r\nmirok_res_ENG_End\r\n";
-        file += "mirok_res_CHI_Start\r\n" + records[i].chi + "\r\nmirok_res_CHI_End\r\n";
-        file +=
-            "mirok_res_Remark00_Start\r\n" + records[i].remark + "\r\nmirok_res_Remark00_End\r\n";
-    }
-    return file + "\r\n\r\n\r\nmirok_res_All_End\r\n";
-}
-
-namespace {
-
-void AppendWord(std::string& bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i));
-}
-
-}  // namespace
-
-std::string BinaryImage(const std::vector<Record>& records) {
-    std::string table;
-    std::string block;
-    for (const Record& r : records) {
-        const std::string* texts[3] = {&r.eng, &r.chi, &r.remark};
-        uint32_t offsets[3];
-        for (int t = 0; t < 3; ++t) {
-            offsets[t] = static_cast<uint32_t>(block.size());
-            block += *texts[t];
-            block += '\0';
-        }
-        for (int t = 0; t < 3; ++t) AppendWord(table, offsets[t]);
-        for (int t = 0; t < 3; ++t) AppendWord(table, static_cast<uint32_t>(texts[t]->size()));
-    }
-    std::string image;
-    AppendWord(image, 1);
-    AppendWord(image, static_cast<uint32_t>(records.size()));
-    return image + table + block;
 }
 
 bool HoldsMarker(const std::string& text) {

@@ -1,7 +1,7 @@
 // What the fuzz targets share: a check that aborts (so that the fuzzer keeps
 // the input), a reader over the fuzzer's bytes, a scratch folder for files,
-// builders of well-formed dictionary files, and checks of a dictionary that
-// hold whatever was loaded into it or done to it.
+// and checks of a dictionary that hold whatever was loaded into it or done to
+// it. The builders of dictionary files are in tests/Samples.h.
 //
 // The layout checks ask the allocator how large the pool and the record array
 // really are, rather than trusting the dictionary's own counters, so a
@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "dict/VKCStringDict.h"
 
@@ -55,20 +54,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; aborts when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 void RemoveFile(const std::string& path);
-
-// One record as a file would hold it.
-struct Record {
-    std::string eng;
-    std::string chi;
-    std::string remark;
-};
-
-// A dictionary text file with `records` in the given order: header, records
-// numbered by position, terminator.
-std::string TextFile(const std::vector<Record>& records);
-// A binary image of `records` in the given order, each text stored once in
-// the text block with a NUL after it.
-std::string BinaryImage(const std::vector<Record>& records);
 
 // The word every marker of the text format begins with; a text without it
 // cannot be mistaken for a marker when it is saved and loaded again.

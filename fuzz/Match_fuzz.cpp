@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
+#include "tests/Samples.h"
 
 namespace {
 
@@ -151,9 +152,9 @@ std::vector<Entry> Build(Input& in, VKCStringDict& d) {
             const std::string eng = SomeText(in, 12);
             records.emplace(eng, SomeText(in, 16));
         }
-        std::vector<fuzz::Record> file;
+        std::vector<samples::Record> file;
         for (const auto& r : records) file.push_back({r.first, r.second, ""});
-        FUZZ_CHECK(d.LoadFromTXTStringA(fuzz::TextFile(file).c_str()) == records.size());
+        FUZZ_CHECK(d.LoadFromTXTStringA(samples::DictionaryText(file).c_str()) == records.size());
     }
     std::vector<Entry> model;
     for (const auto& r : records) model.push_back({r.first, r.second});

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -66,21 +65,6 @@ std::string ReadBytes(const std::string& path) {
 
 bool Exists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
-}
-
-std::string DictionaryText(const std::vector<TextRecord>& records) {
-    std::string text =
-        "Veskaloran VKCStringDict::SaveToTXTFileA Ver.0.19 2026-12-08 20:09:46\r\n\r\n\r\n";
-    char number[32];
-    for (size_t i = 0; i < records.size(); ++i) {
-        std::snprintf(number, sizeof(number), "%08zu", i);
-        text += std::string("\r\nmirok_res_No.") + number + "\r\n";
-        text += "mirok_res_ENG_Start\r\n" + records[i].eng + "\r\nmirok_res_ENG_End\r\n";
-        text += "mirok_res_CHI_Start\r\n" + records[i].chi + "\r\nmirok_res_CHI_End\r\n";
-        text +=
-            "mirok_res_Remark00_Start\r\n" + records[i].remark + "\r\nmirok_res_Remark00_End\r\n";
-    }
-    return text + "\r\n\r\n\r\nmirok_res_All_End\r\n";
 }
 
 void MakeSparseFile(const std::string& path, long long size) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace testutil {
 
@@ -40,17 +39,6 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; fails the current test when it cannot be read.
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
-// One record of a dictionary text file.
-struct TextRecord {
-    std::string eng;
-    std::string chi;
-    std::string remark;
-};
-
-// A well-formed dictionary text file holding `records` in the given order,
-// with a header and the terminator.
-std::string DictionaryText(const std::vector<TextRecord>& records);
-
 // Makes a sparse file of `size` bytes (all zero).
 void MakeSparseFile(const std::string& path, long long size);
 

@@ -14,47 +14,27 @@
 #include <vector>
 
 #include "FailingAllocator.h"
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
 #include "tool/RewriteScript.h"
 
 namespace {
 
-using testutil::TextRecord;
+using samples::Record;
 
 const std::string kHello = "\xC4\xE3\xBA\xC3\xCA\xC0\xBD\xE7";  // four GBK characters
-const std::vector<TextRecord> kRecords = {
+const std::vector<Record> kRecords = {
     {"Apple", "AP", ""}, {"Hello world", kHello, "greeting"}, {"Start", "ST", "r"}};
 // Two records for the binary image: texts in this order, each with its NUL.
-const std::vector<TextRecord> kImageRecords = {{"abc", "xyz", ""}, {"b", "y", "note"}};
+const std::vector<Record> kImageRecords = {{"abc", "xyz", ""}, {"b", "y", "note"}};
 
 // A saved dictionary's size: a 75-byte header, 161 fixed bytes and the texts
 // per record, the 25-byte terminator.
-int64_t SavedSize(const std::vector<TextRecord>& records) {
+int64_t SavedSize(const std::vector<Record>& records) {
     int64_t size = 75 + 25;
-    for (const TextRecord& r : records) size += 161 + r.eng.size() + r.chi.size() + r.remark.size();
+    for (const Record& r : records) size += 161 + r.eng.size() + r.chi.size() + r.remark.size();
     return size;
-}
-
-std::string Word(uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-// A binary image of `records`, their texts laid out one after another.
-std::string Image(const std::vector<TextRecord>& records) {
-    std::string table, block;
-    for (const TextRecord& r : records) {
-        std::string lengths;
-        for (const std::string* text : {&r.eng, &r.chi, &r.remark}) {
-            table += Word(static_cast<uint32_t>(block.size()));
-            lengths += Word(static_cast<uint32_t>(text->size()));
-            block += *text + '\0';
-        }
-        table += lengths;
-    }
-    return Word(1) + Word(static_cast<uint32_t>(records.size())) + table + block;
 }
 
 // The files the operations read and write.
@@ -65,7 +45,7 @@ struct Files {
     std::string output = dir.File("out.txt");  // only the save writes it
     std::string saved = dir.File("saved.txt");
     std::string script = dir.File("script.txt");
-    std::string dictionaryText = testutil::DictionaryText(kRecords);
+    std::string dictionaryText = samples::DictionaryText(kRecords);
 };
 
 // What a dictionary holds, free of addresses: texts as offsets into the pool.
@@ -236,7 +216,7 @@ protected:
     static void SetUpTestSuite() {
         files_ = new Files;
         testutil::WriteBytes(files_->text, files_->dictionaryText);
-        testutil::WriteBytes(files_->image, Image(kImageRecords));
+        testutil::WriteBytes(files_->image, samples::Image(kImageRecords));
     }
     static void TearDownTestSuite() {
         delete files_;

@@ -14,48 +14,34 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
 
-using testutil::DictionaryText;
+using samples::DictionaryText;
+using samples::RawImage;
+using samples::Record;
 using testutil::TempDir;
-using testutil::TextRecord;
 using testutil::WriteBytes;
 
 const std::string kGbk = "\xC4\xE3\xBA\xC3\xCA\xC0\xBD\xE7";
-const std::vector<TextRecord> kRecords = {
+const std::vector<Record> kRecords = {
     {"Apple", "AP", ""}, {"Hello world", kGbk, "note"}, {"Start", "ST", "r"}};
-const TextRecord kPrevious = {"Old", "O", ""};
-
-std::string Word(uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-// An image whose head says `format` and `records`, then `table` and `block`.
-std::string Image(const std::vector<std::vector<uint32_t>>& table, const std::string& block,
-                  uint32_t records, uint32_t format = 1) {
-    std::string image = Word(format) + Word(records);
-    for (const auto& record : table) {
-        for (uint32_t word : record) image += Word(word);
-    }
-    return image + block;
-}
+const Record kPrevious = {"Old", "O", ""};
 
 // abc → xyz with an empty remark; b → y, remark "note" (the last text).
 const std::string kBlock("abc\0xyz\0\0b\0y\0note\0", 19);
-const std::vector<std::vector<uint32_t>> kTable = {{0, 4, 8, 3, 3, 0}, {9, 11, 13, 1, 1, 4}};
-const std::string kImage = Image(kTable, kBlock, 2);
+const std::vector<samples::Row> kTable = {{0, 4, 8, 3, 3, 0}, {9, 11, 13, 1, 1, 4}};
+const std::string kImage = RawImage(kTable, kBlock);
 
 std::string Texts(const StringEntry& e) {
     return std::string(e.eng, e.engLen) + "|" + std::string(e.chi, e.chiLen) + "|" +
            std::string(e.remark, e.remarkLen);
 }
 
-std::string Texts(const TextRecord& r) {
+std::string Texts(const Record& r) {
     return r.eng + "|" + r.chi + "|" + r.remark;
 }
 
@@ -141,7 +127,7 @@ TEST_F(BadInput, TextFileCutAtEveryLength) {
 // A cut image is accepted while it still holds its head, its table and every
 // byte of every text (a NUL cut off is made up by the pool's zero bytes).
 TEST_F(BadInput, ImageCutAtEveryLength) {
-    const std::vector<TextRecord> records = {{"abc", "xyz", ""}, {"b", "y", "note"}};
+    const std::vector<Record> records = {{"abc", "xyz", ""}, {"b", "y", "note"}};
     const size_t blockStart = 8 + 24 * kTable.size();
     size_t needed = blockStart;
     for (const auto& r : kTable) {
@@ -188,12 +174,12 @@ TEST_F(BadInput, HostileFiles) {
         {"texts of 2047, 2048 and 100,000 bytes", false, edge, 0, 3, 3},
         {"empty image", true, "", 0, 0, 0},
         {"image of 200,000,001 bytes", true, kImage, 200000001, 0, 0},
-        {"image format word all ones", true, Image(kTable, kBlock, 2, kHuge), 0, 0, 0},
-        {"image of 2^32 - 1 records", true, Image(kTable, kBlock, kHuge), 0, 0, 0},
-        {"image whose table fills 32 bits", true, Image(kTable, kBlock, 178956970), 0, 0, 0},
-        {"image offset all ones", true, Image({{0, kHuge, 8, 3, 3, 0}}, kBlock, 1), 0, 0, 0},
-        {"image length all ones", true, Image({{0, 4, 8, 3, 3, kHuge}}, kBlock, 1), 0, 0, 0},
-        {"image text one byte past the block", true, Image({{17, 4, 8, 3, 3, 0}}, kBlock, 1), 0, 0,
+        {"image format word all ones", true, RawImage(kTable, kBlock, kHuge), 0, 0, 0},
+        {"image of 2^32 - 1 records", true, RawImage(kTable, kBlock, 1, kHuge), 0, 0, 0},
+        {"image whose table fills 32 bits", true, RawImage(kTable, kBlock, 1, 178956970), 0, 0, 0},
+        {"image offset all ones", true, RawImage({{0, kHuge, 8, 3, 3, 0}}, kBlock), 0, 0, 0},
+        {"image length all ones", true, RawImage({{0, 4, 8, 3, 3, kHuge}}, kBlock), 0, 0, 0},
+        {"image text one byte past the block", true, RawImage({{17, 4, 8, 3, 3, 0}}, kBlock), 0, 0,
          0},
     };
     for (const auto& c : cases) {
@@ -242,7 +228,7 @@ TEST_F(BadInput, HostileScripts) {
     const struct {
         const char* name;
         std::string script;
-        std::vector<TextRecord> dictionary;
+        std::vector<Record> dictionary;
         std::string output;
     } cases[] = {
         {"a lone [", "[", {{"", "X", ""}}, "["},

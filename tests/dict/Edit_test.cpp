@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
 
@@ -51,9 +52,9 @@ std::string Rec(const VKCStringDict& d, uint32_t i) {
 }
 
 std::string Loaded(int n) {
-    std::vector<testutil::TextRecord> records;
+    std::vector<samples::Record> records;
     for (int i = 0; i < n; ++i) records.push_back({"key" + std::to_string(1000 + i), "c", "r"});
-    return testutil::DictionaryText(records);
+    return samples::DictionaryText(records);
 }
 
 TEST(EditAdd, NewDictionaryGrowsBothBlocksAndKeepsKeysSortedAndUnique) {

@@ -6,32 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
 
-// One record of the table as the image stores it: three offsets, three lengths.
-using ImageRecord = std::vector<uint32_t>;
-
-std::string Word(uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-// An image whose head says `format` and `recordCount`, whatever the table holds.
-std::string Image(const std::vector<ImageRecord>& table, const std::string& block,
-                  uint32_t format = 1, int64_t recordCount = -1) {
-    std::string image = Word(format) + Word(recordCount < 0 ? table.size() : recordCount);
-    for (const ImageRecord& record : table) {
-        for (uint32_t word : record) image += Word(word);
-    }
-    return image + block;
-}
+using samples::RawImage;
+using samples::Word;
 
 const std::string kBlock("abc\0xyz\0\0", 9);
-const std::string kSmallImage = Image({{0, 4, 8, 3, 3, 0}}, kBlock);  // abc → xyz, 41 bytes
+const std::string kSmallImage = RawImage({{0, 4, 8, 3, 3, 0}}, kBlock);  // abc → xyz, 41 bytes
 
 class LoadBinary : public ::testing::Test {
 protected:
@@ -41,7 +26,7 @@ protected:
     }
 
     void LoadPrevious() {
-        std::string text = testutil::DictionaryText({{"old", "one", ""}, {"older", "two", ""}});
+        std::string text = samples::DictionaryText({{"old", "one", ""}, {"older", "two", ""}});
         ASSERT_EQ(dict_.LoadFromTXTStringA(text.c_str()), 2u);
     }
 
@@ -80,7 +65,7 @@ TEST_F(LoadBinary, SmallImageReplacesThePreviousDictionary) {
 }
 
 TEST_F(LoadBinary, ImageWithoutRecordsGivesZeroAndAPoolOfZeroBytes) {
-    ASSERT_EQ(Load(Image({}, "")), 0u);
+    ASSERT_EQ(Load(RawImage({}, "")), 0u);
     EXPECT_EQ(dict_.count, 0u);
     EXPECT_EQ(dict_.dataSize, 8u);
     EXPECT_EQ(std::string(dict_.pool, 12), std::string(12, '\0'));
@@ -88,8 +73,8 @@ TEST_F(LoadBinary, ImageWithoutRecordsGivesZeroAndAPoolOfZeroBytes) {
 }
 
 TEST_F(LoadBinary, UnsortedRecordsLoadInImageOrder) {
-    ASSERT_EQ(Load(Image({{0, 0, 0, 1, 1, 1}, {2, 2, 2, 1, 1, 1}, {4, 4, 4, 1, 1, 1}},
-                         std::string("b\0a\0c\0", 6))),
+    ASSERT_EQ(Load(RawImage({{0, 0, 0, 1, 1, 1}, {2, 2, 2, 1, 1, 1}, {4, 4, 4, 1, 1, 1}},
+                            std::string("b\0a\0c\0", 6))),
               3u);
     EXPECT_STREQ(dict_.entries[0].eng, "b");
     EXPECT_EQ(dict_.FindStringA("a"), &dict_.entries[1]);
@@ -98,13 +83,13 @@ TEST_F(LoadBinary, UnsortedRecordsLoadInImageOrder) {
 
 TEST_F(LoadBinary, RefusedHeadsLeaveAnEmptyDictionary) {
     const std::string cases[] = {
-        Image({{0, 4, 8, 3, 3, 0}}, kBlock, 2),
-        std::string("\x01\0", 2),                        // format word cut short
-        Word(1) + "\0\0",                                // record count cut short
-        Image({{0, 0, 0, 0, 0, 0}}, "", 1, 2),           // table past the end
-        Image({{0, 0, 0, 0, 0, 0}}, "").substr(0, 31),   // one byte short
-        Image({}, std::string(64, '\0'), 1, 178956971),  // a table of 2^32 bytes
-        Image({}, std::string(64, '\0'), 1, 0xFFFFFFFFu),
+        RawImage({{0, 4, 8, 3, 3, 0}}, kBlock, 2),
+        std::string("\x01\0", 2),                           // format word cut short
+        Word(1) + "\0\0",                                   // record count cut short
+        RawImage({{0, 0, 0, 0, 0, 0}}, "", 1, 2),           // table past the end
+        RawImage({{0, 0, 0, 0, 0, 0}}, "").substr(0, 31),   // one byte short
+        RawImage({}, std::string(64, '\0'), 1, 178956971),  // a table of 2^32 bytes
+        RawImage({}, std::string(64, '\0'), 1, 0xFFFFFFFFu),
     };
     for (const std::string& image : cases) {
         SCOPED_TRACE(testing::PrintToString(image.substr(0, 8)));
@@ -127,11 +112,11 @@ TEST_F(LoadBinary, EveryTextMustLieInsideTheTextBlock) {
     for (int text = 0; text < 3; ++text) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << text << ": " << c.offset << "+" << c.length);
-            ImageRecord record = {0, 4, 8, 3, 3, 0};
+            samples::Row record = {0, 4, 8, 3, 3, 0};
             record[text] = c.offset;
             record[text + 3] = c.length;
             LoadPrevious();
-            EXPECT_EQ(Load(Image({{0, 4, 8, 3, 3, 0}, record}, kBlock)), c.accepted ? 2u : 0u);
+            EXPECT_EQ(Load(RawImage({{0, 4, 8, 3, 3, 0}, record}, kBlock)), c.accepted ? 2u : 0u);
             if (c.accepted) {
                 EXPECT_EQ(dict_.entries[1].*texts[text], dict_.pool + c.offset);
             } else {
@@ -156,7 +141,7 @@ TEST_F(LoadBinary, ImageOfTwoHundredMillionBytesIsTheLargestAccepted) {
 TEST_F(LoadBinary, RoundTripThroughTheTextFile) {
     // Start Game → a GBK text with a line break; an empty remark.
     const std::string block("Start Game\0\xBF\xAA\r\n\xCA\xBC\0", 18);
-    ASSERT_EQ(Load(Image({{0, 11, 17, 10, 6, 0}}, block)), 1u);
+    ASSERT_EQ(Load(RawImage({{0, 11, 17, 10, 6, 0}}, block)), 1u);
     const std::string text = dir_.File("dict.txt");
     ASSERT_GT(dict_.SaveToTXTFileA(text.c_str()), 0);
     VKCStringDict reloaded;

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
 
-using testutil::DictionaryText;
+using samples::DictionaryText;
 using testutil::TempDir;
-using testutil::TextRecord;
 using testutil::WriteBytes;
 
 const std::string kRecordMarker = "\r\nmirok_res_No.";

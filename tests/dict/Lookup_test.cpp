@@ -6,18 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
 
-using testutil::DictionaryText;
-using testutil::TextRecord;
+using samples::DictionaryText;
+using samples::Record;
 
 // Loads records with the given ENG texts, in the given order; the CHI text of
 // each is "chi:" and its ENG text.
 void LoadKeys(VKCStringDict& dict, const std::vector<std::string>& keys) {
-    std::vector<TextRecord> records;
+    std::vector<Record> records;
     for (const std::string& key : keys) records.push_back({key, "chi:" + key, ""});
     ASSERT_EQ(dict.LoadFromTXTStringA(DictionaryText(records).c_str()), keys.size());
 }

@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/GbkChar.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
 
-using testutil::TextRecord;
+using samples::Record;
 
 // Two-byte GBK characters.
 const std::string C1 = "\xB0\xA1", C2 = "\xB0\xA2", C3 = "\xC4\xE3", C4 = "\xBA\xC3";
@@ -44,8 +45,8 @@ Answer Match(VKCStringDict& dict, const char* text, uint32_t capacity = 100) {
     return Answer{result, std::string(out.begin(), end)};
 }
 
-void Load(VKCStringDict& dict, const std::vector<TextRecord>& records) {
-    ASSERT_EQ(dict.LoadFromTXTStringA(testutil::DictionaryText(records).c_str()), records.size());
+void Load(VKCStringDict& dict, const std::vector<Record>& records) {
+    ASSERT_EQ(dict.LoadFromTXTStringA(samples::DictionaryText(records).c_str()), records.size());
 }
 
 struct Call {
@@ -58,7 +59,7 @@ struct Call {
 
 struct Scenario {
     const char* name;
-    std::vector<TextRecord> records;  // none: a newly constructed dictionary
+    std::vector<Record> records;  // none: a newly constructed dictionary
     std::vector<Call> calls;
 };
 
@@ -250,7 +251,7 @@ TEST(MatchPropertyTest, CuttingsHandOutTheWholeChiText) {
         for (int size = uniform(1, 30); static_cast<int>(engs.size()) < size;) {
             engs.insert(makeEng());
         }
-        std::vector<TextRecord> records;
+        std::vector<Record> records;
         for (const std::string& eng : engs) records.push_back({eng, makeChi(), ""});
         VKCStringDict dict;
         Load(dict, records);

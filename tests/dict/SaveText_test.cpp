@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 #include "dict/SaveHeader.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
 
-using testutil::DictionaryText;
+using samples::DictionaryText;
 using testutil::ReadBytes;
 using testutil::TempDir;
-using testutil::TextRecord;
 
 const std::string kGbk = "\xBF\xAA\xCA\xBC\xD3\xCE\xCF\xB7";  // 8 bytes of GBK
 const std::string kTerminator = "\r\n\r\n\r\nmirok_res_All_End\r\n";
@@ -38,7 +38,7 @@ std::string Record(const char* number, const std::string& eng, const std::string
            "\r\nmirok_res_Remark00_End\r\n";
 }
 
-void ExpectRecords(const VKCStringDict& dict, const std::vector<TextRecord>& records) {
+void ExpectRecords(const VKCStringDict& dict, const std::vector<samples::Record>& records) {
     ASSERT_EQ(dict.count, records.size());
     for (uint32_t i = 0; i < dict.count; ++i) {
         const StringEntry& e = dict.entries[i];
@@ -62,7 +62,7 @@ TEST(SaveHeader, EightHoursOnCarryIntoDayMonthAndYear) {
 
 class SaveText : public ::testing::Test {
 protected:
-    void Load(const std::vector<TextRecord>& records) {
+    void Load(const std::vector<samples::Record>& records) {
         ASSERT_EQ(dict.LoadFromTXTStringA(DictionaryText(records).c_str()), records.size());
     }
     int32_t Save(const char* name) { return dict.SaveToTXTFileA(dir.File(name).c_str()); }
@@ -132,7 +132,7 @@ TEST_F(SaveText, AppendsToAnExistingFileEvenReadOnly) {
 TEST_F(SaveText, SizesTheBlockFromTheRecordsNotFromDataSize) {
     // A remark longer than the headroom that a size taken from dataSize (0,
     // or 0xFFFFFFFF wrapping in 32 bits) would leave for three records.
-    const std::vector<TextRecord> records = {
+    const std::vector<samples::Record> records = {
         {"Apple", kGbk, "r1"}, {"Start", kGbk, ""}, {"Zebra", "z", std::string(8000, 'r')}};
     Load(records);
     Save("before.txt");
@@ -173,8 +173,8 @@ TEST_F(SaveText, RoundTripKeepsRecordsOrderTextsAndLengths) {
     std::mt19937 random(20261208);
     for (int round = 0; round < 150 && !HasFailure(); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        std::vector<TextRecord> records(std::uniform_int_distribution<size_t>(1, 25)(random));
-        for (TextRecord& r : records)
+        std::vector<samples::Record> records(std::uniform_int_distribution<size_t>(1, 25)(random));
+        for (samples::Record& r : records)
             r = {RandomText(random), RandomText(random), RandomText(random)};
         VKCStringDict first;
         ASSERT_EQ(first.LoadFromTXTStringA(DictionaryText(records).c_str()), records.size());

@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "Samples.h"
 #include "TestUtil.h"
 
 namespace {
 
-using testutil::DictionaryText;
+using samples::DictionaryText;
+using samples::Record;
 using testutil::Exists;
 using testutil::ReadBytes;
 using testutil::TempDir;
-using testutil::TextRecord;
 using testutil::WriteBytes;
 
 using Translations = std::map<std::string, std::string>;
@@ -54,7 +55,7 @@ std::string Rewrite(const std::string& script, const Translations& translations)
 }
 
 std::string Dictionary(const Translations& translations) {
-    std::vector<TextRecord> records;  // a map iterates in byte order: the file's order
+    std::vector<Record> records;  // a map iterates in byte order: the file's order
     for (const auto& [eng, chi] : translations) records.push_back({eng, chi, ""});
     return DictionaryText(records);
 }
