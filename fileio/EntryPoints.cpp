@@ -23,6 +23,12 @@ void SeekFromStart(const FileEntryPoints& os, HANDLE file, int64_t offset) {
                       FILE_BEGIN);
 }
 
+void Close(const FileEntryPoints& os, HANDLE* file) {
+    HANDLE open = *file;
+    *file = INVALID_HANDLE_VALUE;
+    os.closeHandle(open);
+}
+
 void CloseAfterThrow(const FileEntryPoints& os, HANDLE file) noexcept {
     if (file == INVALID_HANDLE_VALUE) return;
     try {

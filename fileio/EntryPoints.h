@@ -36,6 +36,10 @@ FileEntryPoints ResolveFileEntryPoints(CreateFileA_fn create, ReadFile_fn read, 
 // negative position) leaves the position at the start of a file just opened.
 void SeekFromStart(const FileEntryPoints& os, HANDLE file, int64_t offset);
 
+// Closes `*file` and sets it to INVALID_HANDLE_VALUE first, so that a close
+// that throws is not repeated by CloseAfterThrow. The result is not looked at.
+void Close(const FileEntryPoints& os, HANDLE* file);
+
 // Closes `file` after an entry point threw, unless it is INVALID_HANDLE_VALUE
 // (not open, or already handed to the close). A close that throws as well is
 // swallowed: nothing more can be done for the handle.

@@ -27,11 +27,7 @@ int32_t ReadFileRangeA(const char* path, void* buffer, int64_t offset, uint64_t 
                 os.readFile(file, buffer, static_cast<DWORD>(count), &bytesRead, nullptr);
             result = ok ? static_cast<int32_t>(bytesRead) : -1;
         }
-        // Forget the handle before closing it, so that a close that throws is
-        // not called a second time below.
-        HANDLE open = file;
-        file = INVALID_HANDLE_VALUE;
-        os.closeHandle(open);
+        fileio::Close(os, &file);
         return result;
     } catch (...) {
         fileio::CloseAfterThrow(os, file);

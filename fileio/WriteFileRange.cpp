@@ -34,11 +34,7 @@ int32_t WriteFileRangeA(const char* path, const void* data, int64_t offset, uint
         const BOOL ok = os.writeFile(file, data, length, &written, nullptr);
         const int32_t result = ok ? static_cast<int32_t>(written) : -1;
 
-        // Forget the handle before closing it, so that a close that throws is
-        // not called a second time below.
-        HANDLE open = file;
-        file = INVALID_HANDLE_VALUE;
-        os.closeHandle(open);
+        fileio::Close(os, &file);
         return result;
     } catch (...) {
         fileio::CloseAfterThrow(os, file);
