@@ -179,7 +179,7 @@ uint32_t VKCStringDict::LoadFromTXTStringA(const char* text) {
     path[0] = '\0';
     size_t length = std::strlen(text);
     dataSize = static_cast<uint32_t>(std::min<size_t>(length, 0xFFFFFFFFu));
-    if (length > textformat::kMaxDataSize || !AcceptableSize(dataSize)) return 0;
+    if (!AcceptableSize(dataSize)) return 0;  // an overlong length is clamped above the limit
     try {
         // The text may be one of this dictionary's own texts, so it is copied
         // into the new block before the old pool is released.
