@@ -4,12 +4,14 @@
 #include <cstring>
 #include <new>
 
+#include "dict/ScriptScanner.h"
+
 VKCStringDict g_dictionary;
 
 namespace {
 
-// The longest text that is looked up; a text buffer holds it and its NUL.
-constexpr size_t kTextBufferSize = 2048;
+// A text buffer holds the longest text that is looked up and its NUL.
+constexpr size_t kTextBufferSize = scriptscan::kLookupLimit;
 constexpr size_t kOutputBufferSize = 1 << 20;
 
 // Reads the whole file into a new block (the caller releases it with
@@ -28,16 +30,10 @@ unsigned char* ReadScript(const char* inputPath, size_t* size) {
     return block;
 }
 
-// The first position in [from, end) holding '[' or '"', or `end`.
-const unsigned char* NextOpening(const unsigned char* from, const unsigned char* end) {
-    while (from < end && *from != '[' && *from != '"') ++from;
-    return from;
-}
-
 // Writes the text that replaces `text`: its record's CHI text when there is
 // one and it is not empty, the text itself otherwise.
 void WriteTranslation(const unsigned char* text, size_t length, FILE* out) {
-    if (length < kTextBufferSize) {
+    if (scriptscan::IsLookedUp(length)) {
         char buffer[kTextBufferSize];
         std::memcpy(buffer, text, length);
         buffer[length] = '\0';
@@ -63,28 +59,18 @@ int RewriteScriptFile(const char* outputPath, const char* inputPath) {
     }
     std::setvbuf(out, nullptr, _IOFBF, kOutputBufferSize);
 
-    const unsigned char* end = block + size;
-    const unsigned char* at = block;
-    while (at < end) {
-        // The run up to and including the next opening delimiter goes out as is.
-        const unsigned char* opening = NextOpening(at, end);
-        if (opening == end) {
-            std::fwrite(at, 1, static_cast<size_t>(end - at), out);
+    scriptscan::Scanner scanner(block, size);
+    scriptscan::Text text;
+    for (;;) {
+        const unsigned char* at = scanner.position();
+        if (!scanner.Next(&text)) {
+            std::fwrite(at, 1, static_cast<size_t>(scanner.end() - at), out);
             break;
         }
-        std::fwrite(at, 1, static_cast<size_t>(opening - at) + 1, out);
-        const unsigned char* text = opening + 1;
-        const unsigned char closing = *opening == '[' ? ']' : '"';
-        // The raw bytes up to the end of the data: a NUL is an ordinary byte here.
-        const unsigned char* close = static_cast<const unsigned char*>(
-            std::memchr(text, closing, static_cast<size_t>(end - text)));
-        if (close == nullptr) {
-            std::fwrite(text, 1, static_cast<size_t>(end - text), out);
-            break;
-        }
-        WriteTranslation(text, static_cast<size_t>(close - text), out);
-        std::fputc(closing, out);
-        at = close + 1;
+        // The run up to and including the opening delimiter goes out as is.
+        std::fwrite(at, 1, static_cast<size_t>(text.begin - at), out);
+        WriteTranslation(text.begin, text.length, out);
+        std::fputc(text.closing, out);
     }
 
     // A write that failed (a full disk) is no success.

@@ -1,0 +1,33 @@
+#include "dict/ScriptScanner.h"
+
+#include <cstring>
+
+namespace scriptscan {
+
+const unsigned char* NextOpening(const unsigned char* from, const unsigned char* end) {
+    while (from < end && *from != '[' && *from != '"') ++from;
+    return from;
+}
+
+Scanner::Scanner(const void* data, size_t size)
+    : at_(static_cast<const unsigned char*>(data)),
+      end_(static_cast<const unsigned char*>(data) + size) {}
+
+bool Scanner::Next(Text* text) {
+    const unsigned char* opening = NextOpening(at_, end_);
+    if (opening == end_) return false;
+    const unsigned char closing = *opening == '[' ? ']' : '"';
+    const unsigned char* begin = opening + 1;
+    // Raw bytes up to the end of the block: a NUL is an ordinary byte here.
+    const unsigned char* close = static_cast<const unsigned char*>(
+        std::memchr(begin, closing, static_cast<size_t>(end_ - begin)));
+    if (close == nullptr) return false;
+    text->opening = opening;
+    text->begin = begin;
+    text->length = static_cast<size_t>(close - begin);
+    text->closing = closing;
+    at_ = close + 1;
+    return true;
+}
+
+}  // namespace scriptscan
