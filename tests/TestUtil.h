@@ -1,8 +1,10 @@
 // Small verbs shared by the tests: a temporary folder that removes itself, a
-// scoped change of the working directory, whole-file reads and writes.
+// scoped change of the working directory, whole-file reads and writes, and
+// running a built program. They work alike on POSIX and on Windows.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -41,5 +43,25 @@ std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 // Makes a sparse file of `size` bytes (all zero).
 void MakeSparseFile(const std::string& path, long long size);
+// Takes away every write permission (on Windows: sets the read-only
+// attribute); true on success.
+bool MakeReadOnly(const std::string& path);
+// Removes a file, read-only or not; true on success.
+bool RemoveFile(const std::string& path);
+// Creates one folder; true on success.
+bool MakeDir(const std::string& path);
+// The process's current directory.
+std::string CurrentDir();
+// Sets (or, with a null value, removes) an environment variable.
+void SetEnv(const char* name, const char* value);
+
+// Runs `program` with `args`, each passed as one argument, through the
+// system's shell, in the current directory. Standard input, output and error
+// are redirected from and to the named files; an empty name leaves the stream
+// as it is. Returns the program's exit status, or -1 when it did not exit
+// normally.
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               const std::string& stdinFile = "", const std::string& stdoutFile = "",
+               const std::string& stderrFile = "");
 
 }  // namespace testutil

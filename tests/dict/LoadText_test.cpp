@@ -1,8 +1,6 @@
 // Loading the dictionary text file: the format, broken records, refusals,
 // size limits, path resolution and reloading.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -181,7 +179,7 @@ TEST(LoadText, EachMissingMarkerStopsTheLoadAtItsRecord) {
     const char* sections[6] = {" ENG ", " ENG ", " CHI ", " CHI ", " Remark00 ", " Remark00 "};
     const std::string start = "\xC6\xF0\xCA\xBC";  // "start" in GBK
     const std::string end = "\xBD\xE1\xCA\xF8";    // "end"
-    setenv("VKC_DEBUG", "1", 1);
+    testutil::SetEnv("VKC_DEBUG", "1");
     for (int m = 0; m < 6; ++m) {
         std::string broken = Record("2", "c", "3", "");
         broken.erase(broken.find(markers[m]), std::strlen(markers[m]));
@@ -198,9 +196,15 @@ TEST(LoadText, EachMissingMarkerStopsTheLoadAtItsRecord) {
                                "\xB6\xCE" + (m % 2 == 0 ? start : end) +
                                "\xB9\xD8\xBC\xFC\xD7\xD6\xA3\xAC\xB5\xDA"
                                "2\xB8\xF6\xD7\xCA\xD4\xB4\n";
+#ifndef _WIN32
+        // On Windows the message goes to the real debugger output instead.
         EXPECT_EQ(message, expected) << m;
+#else
+        (void)expected;
+        (void)message;
+#endif
     }
-    unsetenv("VKC_DEBUG");
+    testutil::SetEnv("VKC_DEBUG", nullptr);
 }
 
 TEST(LoadText, WithoutAnyRecordMarkerNothingLoads) {
@@ -281,7 +285,7 @@ protected:
     void SetUp() override {
         dictText = DictionaryText({{"Start", "Go", ""}});
         WriteBytes(dir.File("dict.txt"), dictText);
-        mkdir(dir.File("sub").c_str(), 0755);
+        testutil::MakeDir(dir.File("sub"));
         WriteBytes(dir.File("sub/dict.txt"), dictText);
     }
     std::string dictText;
@@ -313,13 +317,12 @@ TEST_F(PathResolution, AResolvedPathLongerThan259BytesIsRefused) {
     std::string deep = dir.path();
     while (deep.size() < 240) {
         deep += "/" + std::string(std::min<size_t>(40, 250 - deep.size() - 1), 'd');
-        ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+        ASSERT_TRUE(testutil::MakeDir(deep));
     }
     testutil::ScopedCwd cwd(deep);
-    char current[4096];
-    ASSERT_NE(getcwd(current, sizeof(current)), nullptr);
-    ASSERT_LT(std::strlen(current), 258u);
-    std::string name(259 - std::strlen(current) - 1, 'n');  // exactly 259 bytes resolved
+    const std::string current = testutil::CurrentDir();
+    ASSERT_LT(current.size(), 258u);
+    std::string name(259 - current.size() - 1, 'n');  // exactly 259 bytes resolved
     WriteBytes(deep + "/" + name, dictText);
     EXPECT_EQ(dict.LoadFromTXTFileA(name.c_str()), 1u);
     EXPECT_EQ(std::strlen(dict.path), 259u);

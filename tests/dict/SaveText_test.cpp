@@ -1,7 +1,6 @@
 // Writing the dictionary text file: the header's clock, the exact bytes
 // written, refusals, sizing, and the round trip through the loader.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cctype>
 #include <new>
@@ -117,7 +116,7 @@ TEST_F(SaveText, TextsAreWrittenByTheirStoredLengths) {
 TEST_F(SaveText, AppendsToAnExistingFileEvenReadOnly) {
     Load({{"a", "b", "c"}});
     testutil::WriteBytes(dir.File("d.txt"), "kept");
-    ASSERT_EQ(chmod(dir.File("d.txt").c_str(), 0444), 0);
+    ASSERT_TRUE(testutil::MakeReadOnly(dir.File("d.txt")));
     EXPECT_EQ(Save("d.txt"), 264);
     EXPECT_EQ(Save("d.txt"), 264);
     EXPECT_EQ(ReadBytes(dir.File("d.txt")).substr(0, 4), "kept");

@@ -1,7 +1,6 @@
 // The file range writer on real files, through the platform's entry points.
 // Its calls to replaced entry points are tested in FaultInjection_test.cpp.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 
@@ -59,7 +58,7 @@ TEST(WriteFileRange, PositionAndLength) {
     EXPECT_EQ(WriteFileRangeA(path.c_str(), "?", -1, (1ULL << 32) + 1, OPEN_ALWAYS), 1);
     EXPECT_EQ(ReadBytes(path).size(), 13u);
     // A read-only file is made writable first.
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    ASSERT_TRUE(testutil::MakeReadOnly(path));
     EXPECT_EQ(WriteFileRangeA(path.c_str(), "+", -1, 0, OPEN_ALWAYS), 1);
     EXPECT_EQ(ReadBytes(path).back(), '+');
     // An empty text still creates the file.
