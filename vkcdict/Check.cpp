@@ -1,0 +1,198 @@
+// vkcdict check DICT... [--list-untranslated] [--strict]
+//
+// Reports, per dictionary file, everything that keeps a record from doing its
+// work: where the loader stops and which marker it misses, every record that
+// a lookup of its own ENG text does not return (and what it returns instead),
+// duplicate keys, invalid GBK, characters that naive script parsers misread,
+// texts too long to be looked up, NUL bytes and oversized files. Empty
+// translations are counted (listed on request). The summary goes last.
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "dict/GbkCodec.h"
+#include "dict/ScriptScanner.h"
+#include "vkcdict/Commands.h"
+#include "vkcdict/DictFile.h"
+#include "vkcdict/Display.h"
+
+namespace vkcdict {
+
+namespace {
+
+struct CheckOptions {
+    std::vector<std::string> files;
+    bool listUntranslated = false;
+    bool strict = false;
+};
+
+std::string Hex(const char* data, size_t size) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        text += "\\x";
+        text += kHex[c >> 4];
+        text += kHex[c & 15];
+    }
+    return text;
+}
+
+std::string RecordName(const DictFile& f, uint32_t i) {
+    return "record " + std::to_string(i) + " (line " + std::to_string(f.lines[i]) + ")";
+}
+
+// For each record, the first record (in file order) with the same ENG text,
+// or the record itself.
+std::vector<uint32_t> FirstTwins(const DictFile& f) {
+    std::vector<uint32_t> order(f.count());
+    std::iota(order.begin(), order.end(), 0u);
+    auto eng = [&f](uint32_t i) { return std::string_view(f.record(i).eng, f.record(i).engLen); };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return eng(a) < eng(b); });
+    std::vector<uint32_t> first(f.count());
+    for (size_t k = 0; k < order.size(); ++k) {
+        const bool same = k > 0 && eng(order[k]) == eng(order[k - 1]);
+        first[order[k]] = same ? first[order[k - 1]] : order[k];
+    }
+    return first;
+}
+
+void CheckLookups(DictFile& f, Diagnostics& d, bool terminal) {
+    const std::vector<uint32_t> first = FirstTwins(f);
+    const StringEntry* entries = f.dict->entries;
+    for (uint32_t i = 0; i < f.count(); ++i) {
+        const StringEntry& r = entries[i];
+        const std::string_view eng(r.eng, r.engLen);
+        if (first[i] != i) {
+            const StringEntry& twin = entries[first[i]];
+            const bool same =
+                std::string_view(twin.chi, twin.chiLen) == std::string_view(r.chi, r.chiLen);
+            d.Error(f.path, f.lines[i],
+                    "duplicate key: record " + std::to_string(i) + " repeats the ENG text " +
+                        Quote(r.eng, r.engLen, terminal) + " of " + RecordName(f, first[i]) +
+                        "; the translations " + (same ? "are the same" : "differ"));
+        }
+        const StringEntry* found = f.dict->FindStringA(r.eng);
+        if (found == &r) continue;
+        std::string message = "record " + std::to_string(i) + " is never found: a lookup of " +
+                              Quote(r.eng, r.engLen, terminal) + " returns ";
+        message +=
+            found == nullptr ? "no record" : RecordName(f, static_cast<uint32_t>(found - entries));
+        if (!eng.empty() && (eng.front() == ' ' || eng.back() == ' ')) {
+            message += ": every lookup trims the blanks at either end of its text";
+        } else if (found != nullptr && std::string_view(found->eng, found->engLen) == eng) {
+            message += ", its duplicate";
+        } else {
+            message +=
+                ": the records are not in ascending order of their ENG texts (vkcdict "
+                "sort puts them in order)";
+        }
+        d.Error(f.path, f.lines[i], message);
+    }
+}
+
+void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, bool terminal,
+                uint64_t* untranslated) {
+    for (uint32_t i = 0; i < f.count(); ++i) {
+        const StringEntry& r = f.record(i);
+        const std::string name = "record " + std::to_string(i);
+        if (!scriptscan::IsLookedUp(r.engLen)) {
+            d.Warning(f.path, f.lines[i],
+                      name + ": ENG text of " + std::to_string(r.engLen) +
+                          " bytes: the substitution never looks up texts of " +
+                          std::to_string(scriptscan::kLookupLimit) + " bytes or more");
+        }
+        if (r.chiLen == 0) {
+            ++*untranslated;
+            if (options.listUntranslated) {
+                d.Note(f.path, f.lines[i],
+                       name + ": empty translation of " + Quote(r.eng, r.engLen, terminal));
+            }
+            continue;
+        }
+        const unsigned char* chi = reinterpret_cast<const unsigned char*>(r.chi);
+        if (std::none_of(chi, chi + r.chiLen, [](unsigned char c) { return c >= 0x80; })) continue;
+
+        // Invalid GBK: every undefined sequence, the first one shown.
+        size_t invalid = 0;
+        gbk::ConversionError firstError{};
+        std::string utf8;
+        for (size_t at = 0; at < r.chiLen;) {
+            gbk::ConversionError error{};
+            if (gbk::ToUtf8(r.chi + at, r.chiLen - at, &utf8, &error)) break;
+            if (invalid++ == 0) {
+                firstError = error;
+                firstError.offset += at;
+            }
+            at += error.offset + std::max<size_t>(error.length, 1);
+        }
+        if (invalid != 0) {
+            d.Error(f.path, f.lines[i],
+                    name + ": invalid GBK in the CHI text at byte " +
+                        std::to_string(firstError.offset) + ": " +
+                        Hex(r.chi + firstError.offset, firstError.length) +
+                        (invalid > 1 ? " (" + Count(invalid - 1, "more sequence") + ")" : ""));
+        }
+
+        // Characters whose second byte a byte-wise parser takes for a delimiter.
+        size_t misread = 0;
+        size_t firstAt = 0;
+        for (size_t at = 0; at < r.chiLen;) {
+            const size_t step = GbkStep(chi + at, r.chiLen - at);
+            if (step == 2 && (chi[at + 1] == '[' || chi[at + 1] == ']' || chi[at + 1] == '\\')) {
+                if (misread++ == 0) firstAt = at;
+            }
+            at += step;
+        }
+        if (misread != 0) {
+            d.Warning(f.path, f.lines[i],
+                      name + ": the CHI text holds " + Quote(r.chi + firstAt, 2, terminal) + " (" +
+                          Hex(r.chi + firstAt, 2) + ") at byte " + std::to_string(firstAt) +
+                          (misread > 1 ? " and " + Count(misread - 1, "more character") : "") +
+                          ", whose second byte is '" + std::string(1, r.chi[firstAt + 1]) +
+                          "': script parsers that read bytes misread it");
+        }
+    }
+}
+
+int RunCheck(const CheckOptions& options) {
+    Diagnostics d(options.strict);
+    const bool terminal = StderrIsTerminal();
+    bool failed = false;
+    uint64_t records = 0;
+    uint64_t untranslated = 0;
+    for (const std::string& path : options.files) {
+        DictFile f;
+        if (!OpenDictionary(path, true, d, &f)) {
+            failed = true;
+            continue;
+        }
+        records += f.count();
+        CheckLookups(f, d, terminal);
+        CheckTexts(f, options, d, terminal, &untranslated);
+    }
+    d.Summary("vkcdict check: " + Count(options.files.size(), "file") + ", " +
+              Count(records, "record") + " loaded, " + Count(d.errors(), "error") + ", " +
+              Count(d.warnings(), "warning") + ", " + Count(untranslated, "empty translation"));
+    if (failed) return kFailed;
+    return d.findings() != 0 ? kFound : kDone;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddCheckCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<CheckOptions>();
+    CLI::App* command = app.add_subcommand(
+        "check", "Report broken records, records that lookups miss, duplicates and bad GBK");
+    command->add_option("DICT", options->files, "dictionary text files")->required();
+    command->add_flag("--list-untranslated", options->listUntranslated,
+                      "list every record whose translation is empty");
+    command->add_flag("--strict", options->strict, "count warnings as findings");
+    SetAction(command, [options] { return RunCheck(*options); });
+}

@@ -1,0 +1,67 @@
+// vkcdict decompile IMAGE -o DICT
+//
+// Writes the records of a binary dictionary image, in the image's order, as
+// a dictionary text file. A text that the text file cannot hold (a NUL within
+// its stored length, or its section's end marker) is refused, naming the
+// record, and nothing is written.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/DictWriter.h"
+#include "vkcdict/LoadedDict.h"
+
+namespace vkcdict {
+
+namespace {
+
+struct DecompileOptions {
+    std::string image;
+    std::string output;
+};
+
+int RunDecompile(const DecompileOptions& options) {
+    Diagnostics d;
+    if (!OutputIsNoInput(options.output, {options.image}, d)) return kFailed;
+    LoadedDict image;
+    if (!image.Open(options.image, true, d)) return kFailed;
+    const VKCStringDict& dict = *image.dict();
+    static const char* const kSections[3] = {"ENG", "CHI", "Remark00"};
+    std::vector<RecordText> records;
+    records.reserve(dict.count);
+    for (uint32_t i = 0; i < dict.count; ++i) {
+        records.push_back(TextsOf(dict.entries[i]));
+        const std::string_view texts[3] = {records.back().eng, records.back().chi,
+                                           records.back().remark};
+        for (int s = 0; s < 3; ++s) {
+            if (Storable(texts[s], s)) continue;
+            d.Error(options.image, 0,
+                    "record " + std::to_string(i) + ": its " + kSections[s] +
+                        " text holds a NUL byte or its section's end marker, which a "
+                        "dictionary text file cannot hold: nothing written");
+            return kFound;
+        }
+    }
+    SafeOutput out;
+    if (!out.Open(options.output, d)) return kFailed;
+    WriteDictionary(out, "", records);
+    if (!out.Commit(d)) return kFailed;
+    d.Summary("vkcdict decompile: " + Count(records.size(), "record") + " written to " +
+              options.output);
+    return kDone;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddDecompileCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<DecompileOptions>();
+    CLI::App* command = app.add_subcommand(
+        "decompile", "Write a binary dictionary image back as a dictionary text file");
+    command->add_option("IMAGE", options->image, "binary dictionary image")->required();
+    command->add_option("-o,--output", options->output, "the dictionary text file")->required();
+    SetAction(command, [options] { return RunDecompile(*options); });
+}

@@ -1,0 +1,211 @@
+#include "vkcdict/DictFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "dict/TextFormat.h"
+#include "vkcdict/DictWriter.h"
+#include "vkcdict/Input.h"
+
+namespace vkcdict {
+
+namespace {
+
+using textformat::Marker;
+
+constexpr uint64_t kNone = ~uint64_t{0};
+
+uint64_t Find(std::string_view bytes, uint64_t from, const Marker& marker) {
+    if (from >= bytes.size()) return kNone;
+    size_t at = bytes.find(std::string_view(marker.bytes, marker.length), from);
+    return at == std::string_view::npos ? kNone : at;
+}
+
+const Marker* const kSectionMarkers[6] = {
+    &textformat::kEngStart, &textformat::kEngEnd,      &textformat::kChiStart,
+    &textformat::kChiEnd,   &textformat::kRemarkStart, &textformat::kRemarkEnd,
+};
+
+uint64_t CountMarkers(std::string_view bytes) {
+    uint64_t n = 0;
+    for (uint64_t at = Find(bytes, 0, textformat::kRecord); at != kNone;
+         at = Find(bytes, at + textformat::kRecord.length, textformat::kRecord)) {
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+MarkerWalk WalkMarkers(std::string_view file) {
+    MarkerWalk walk;
+    // The loader appends CR LF behind the file and stops at the first NUL.
+    walk.nul = std::min<uint64_t>(file.find('\0'), file.size());
+    std::string visible;
+    std::string_view bytes = file.substr(0, walk.nul);
+    if (walk.nul == file.size()) {
+        visible.reserve(file.size() + 2);
+        visible.assign(file.data(), file.size());
+        visible += "\r\n";
+        bytes = visible;
+    }
+
+    for (uint64_t at = Find(bytes, 0, textformat::kRecord); at != kNone;
+         at = Find(bytes, at + textformat::kRecord.length, textformat::kRecord)) {
+        walk.markers.push_back(at);
+    }
+    uint64_t cursor = 0;
+    for (size_t i = 0; i < walk.markers.size(); ++i) {
+        const uint64_t marker = Find(bytes, cursor, textformat::kRecord);
+        if (marker == kNone) break;
+        uint64_t eng = 0;
+        for (int s = 0; s < 3; ++s) {
+            const Marker& start = *kSectionMarkers[2 * s];
+            const Marker& end = *kSectionMarkers[2 * s + 1];
+            // The ENG start marker is searched from the record marker, the
+            // others from the cursor: a record lacking a section takes a
+            // later record's.
+            const uint64_t startAt = Find(bytes, s == 0 ? marker : cursor, start);
+            const uint64_t endAt = startAt == kNone ? kNone : Find(bytes, startAt, end);
+            if (endAt == kNone) {
+                walk.broken = true;
+                walk.missing = 2 * s + (startAt == kNone ? 0 : 1);
+                walk.at = startAt == kNone ? marker : startAt;
+                walk.brokenMarker = marker;
+                return walk;
+            }
+            if (s == 0) eng = startAt + start.length;
+            cursor = endAt + 1;
+        }
+        walk.records.push_back({marker, eng});
+    }
+    return walk;
+}
+
+std::string MarkerName(int missing) {
+    const Marker& marker = *kSectionMarkers[missing];
+    return std::string(marker.bytes, marker.length - 2);
+}
+
+uint64_t LineCounter::LineOf(uint64_t offset) {
+    offset = std::min<uint64_t>(offset, bytes_.size());
+    if (offset < at_) {
+        at_ = 0;
+        line_ = 1;
+    }
+    line_ +=
+        static_cast<uint64_t>(std::count(bytes_.begin() + static_cast<ptrdiff_t>(at_),
+                                         bytes_.begin() + static_cast<ptrdiff_t>(offset), '\n'));
+    at_ = offset;
+    return line_;
+}
+
+uint64_t MaxDictionaryBytes() {
+    return textformat::kMaxDataSize;
+}
+
+bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagnostics,
+                    DictFile* file) {
+    const Severity severity = strictLoad ? Severity::kError : Severity::kWarning;
+    file->path = path;
+    file->dict = std::make_unique<VKCStringDict>();
+    file->lines.clear();
+    file->loaded = false;
+
+    std::string bytes;
+    std::string error;
+    if (path == "-" || !ReadInput(path, &bytes, &error)) {
+        diagnostics.Error(path, 0,
+                          "cannot read: " + (path == "-" ? "a dictionary must be a file" : error));
+        return false;
+    }
+    if (path.size() >= sizeof(file->dict->path)) {
+        diagnostics.Error(path, 0, "the loader takes paths of up to 259 bytes");
+        return false;
+    }
+    file->size = bytes.size();
+    file->header = WrittenHeader(bytes);
+    if (bytes.empty()) {
+        diagnostics.Report(path, 0, severity, "empty file: the loader refuses it");
+        return true;
+    }
+    if (bytes.size() > MaxDictionaryBytes()) {
+        diagnostics.Report(path, 0, severity,
+                           "file of " + std::to_string(bytes.size()) +
+                               " bytes: the loader refuses files over " +
+                               std::to_string(MaxDictionaryBytes()) + " bytes");
+        return true;
+    }
+
+    std::string loaderPath = path;
+#ifdef _WIN32
+    // The loader takes a name without a backslash from the current folder.
+    std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
+#endif
+    file->loaded = file->dict->LoadFromTXTFileA(loaderPath.c_str()) != 0;
+
+    const MarkerWalk walk = WalkMarkers(bytes);
+    const VKCStringDict& dict = *file->dict;
+    bool agree = walk.records.size() == dict.count && walk.broken == !file->loaded;
+    for (uint32_t i = 0; agree && i < dict.count; ++i) {
+        agree = static_cast<uint64_t>(dict.entries[i].eng - dict.pool) == walk.records[i].eng;
+    }
+    if (!agree && !walk.markers.empty()) {
+        throw std::logic_error(path + ": the marker walk does not match the loader's records");
+    }
+
+    LineCounter lines(bytes);
+    file->lines.reserve(walk.records.size());
+    size_t nextRecord = 0;
+    for (uint64_t marker : walk.markers) {
+        if (walk.broken && marker >= walk.brokenMarker) break;
+        if (nextRecord < walk.records.size() && walk.records[nextRecord].marker == marker) {
+            file->lines.push_back(lines.LineOf(marker + 2));
+            ++nextRecord;
+            continue;
+        }
+        // A marker inside the texts of the record before it.
+        diagnostics.Report(path, lines.LineOf(marker + 2), severity,
+                           "record marker passed over: it lies inside the texts of record " +
+                               std::to_string(nextRecord - 1) + " (line " +
+                               std::to_string(file->lines.back()) +
+                               "), so the loader makes no record of it");
+    }
+    const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
+    if (std::string_view(bytes).substr(0, word.size()) == word) {
+        diagnostics.Report(path, 1, severity,
+                           "the record marker word at the very first byte has no line break "
+                           "before it: the loader makes no record of it");
+    }
+    if (walk.markers.empty() && walk.nul == bytes.size()) {
+        diagnostics.Report(path, 0, severity,
+                           "no record marker (a line \"mirok_res_No.\" after a line break): the "
+                           "file holds no records");
+    }
+    if (walk.broken) {
+        const uint64_t lost =
+            walk.markers.end() -
+            std::lower_bound(walk.markers.begin(), walk.markers.end(), walk.brokenMarker);
+        diagnostics.Report(path, lines.LineOf(walk.missing % 2 == 0 ? walk.at + 2 : walk.at),
+                           severity,
+                           "record " + std::to_string(walk.records.size()) + " has no \"" +
+                               MarkerName(walk.missing) +
+                               "\" marker after this line: the load stops here, using the " +
+                               Count(walk.records.size(), "record") + " before it and not the " +
+                               Count(lost, "record") + " from here on");
+    }
+    if (walk.nul < bytes.size()) {
+        const uint64_t hidden = CountMarkers(std::string_view(bytes).substr(walk.nul));
+        diagnostics.Report(path, lines.LineOf(walk.nul), severity,
+                           "NUL byte at offset " + std::to_string(walk.nul) +
+                               ": the loader sees nothing after it (" +
+                               Count(hidden, "record marker") + " not seen)");
+    }
+    file->walk = walk;
+    file->walk.markers.clear();
+    file->walk.markers.shrink_to_fit();
+    return true;
+}
+
+}  // namespace vkcdict

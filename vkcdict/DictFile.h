@@ -1,0 +1,95 @@
+// A dictionary text file as vkcdict reads it: loaded by the library's own
+// loader, which decides what the file holds, with each record mapped back to
+// the line of its "mirok_res_No." marker.
+//
+// The lines come from a walk over the file's markers that follows the
+// loader's own steps (MarkerWalk): the same searches from the same places,
+// up to the first NUL byte. The walk also says where the loader stops and
+// which marker it missed, and which record markers it passed over inside
+// other records. The loader remains the authority: Open() checks that the walk
+// and the load agree on every record.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/VKCStringDict.h"
+#include "vkcdict/Diagnostics.h"
+
+namespace vkcdict {
+
+// What the loader's parse makes of a file's bytes.
+struct MarkerWalk {
+    // Every record the parse completes, by the offset of its record marker
+    // (the CR LF in front of the marker word) and of its ENG text.
+    struct Record {
+        uint64_t marker;
+        uint64_t eng;
+    };
+    std::vector<Record> records;
+    // Record markers that the counting pass finds.
+    std::vector<uint64_t> markers;
+    // The parse stopped at record records.size(): `missing` is the index of
+    // the marker not found (0 ENG start, 1 ENG end, 2 CHI start, 3 CHI end,
+    // 4 Remark00 start, 5 Remark00 end), `at` where the search for it began
+    // (the record marker, or the start marker of the section whose end is
+    // missing).
+    bool broken = false;
+    int missing = 0;
+    uint64_t at = 0;
+    uint64_t brokenMarker = 0;  // the broken record's own record marker
+    // Offset of the first NUL byte, or the file's size when there is none.
+    uint64_t nul = 0;
+};
+
+// Walks `bytes` as the loader parses a file that holds them.
+MarkerWalk WalkMarkers(std::string_view bytes);
+
+// The marker bytes, without the line break, for messages: "mirok_res_CHI_Start".
+std::string MarkerName(int missing);
+
+// Line numbers (from 1) of byte offsets, counted on from the last offset asked
+// for, so that asking in ascending order costs one pass over the bytes.
+class LineCounter {
+public:
+    explicit LineCounter(std::string_view bytes) : bytes_(bytes) {}
+    uint64_t LineOf(uint64_t offset);
+
+private:
+    std::string_view bytes_;
+    uint64_t at_ = 0;
+    uint64_t line_ = 1;
+};
+
+struct DictFile {
+    std::string path;
+    // Records 0 to dict.count - 1 are all that the tool uses.
+    std::unique_ptr<VKCStringDict> dict;
+    // Line of each used record's marker.
+    std::vector<uint64_t> lines;
+    uint64_t size = 0;
+    // The file's header line when SaveToTXTFileA wrote it, else empty.
+    std::string header;
+    bool loaded = false;  // the load succeeded (every record marker parsed)
+    MarkerWalk walk;
+
+    uint32_t count() const { return dict->count; }
+    const StringEntry& record(uint32_t i) const { return dict->entries[i]; }
+    std::string Where(uint32_t i) const { return path + ":" + std::to_string(lines[i]); }
+};
+
+// Loads `path` with the library's loader. Reports an unreadable file and
+// returns false (no usable DictFile). A file the loader refuses or stops in
+// is reported (an error with `strictLoad`, else a warning) and still returns
+// true with the records before the break, so that callers use exactly what
+// the loader gives.
+bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagnostics,
+                    DictFile* file);
+
+// The loader's limit on a dictionary's size in bytes.
+uint64_t MaxDictionaryBytes();
+
+}  // namespace vkcdict

@@ -1,0 +1,92 @@
+#include "vkcdict/Display.h"
+
+#include "dict/GbkCodec.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vkcdict {
+
+namespace {
+
+// UTF-8 for the terminal: unchanged on POSIX; on Windows converted to the
+// console's code page (characters it lacks become '?').
+std::string ToConsole(const std::string& utf8) {
+#ifdef _WIN32
+    const UINT codePage = GetConsoleOutputCP();
+    if (codePage == CP_UTF8 || utf8.empty()) return utf8;
+    int wide =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring buffer(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &buffer[0], wide);
+    int bytes = WideCharToMultiByte(codePage, 0, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(codePage, 0, buffer.data(), wide, &out[0], bytes, nullptr, nullptr);
+    return out;
+#else
+    return utf8;
+#endif
+}
+
+}  // namespace
+
+bool IsTerminal(FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+bool StderrIsTerminal() {
+    static const bool terminal = IsTerminal(stderr);
+    return terminal;
+}
+
+size_t GbkStep(const unsigned char* data, size_t size) {
+    if (size < 2 || data[0] < 0x81 || data[0] > 0xFE) return 1;
+    const unsigned char trail = data[1];
+    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
+}
+
+std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+    size_t shown = 0;
+    while (shown < size && shown < limit) shown += GbkStep(bytes + shown, size - shown);
+    // Control bytes are escaped between runs that are converted on their own,
+    // so that an escape never becomes the second byte of a character.
+    std::string text = "\"";
+    size_t run = 0;
+    for (size_t i = 0; i <= shown; ++i) {
+        const unsigned char c = i < shown ? bytes[i] : 0;
+        if (i < shown && c >= 0x20 && c != 0x7F) continue;
+        text += ForStream(std::string(data + run, i - run), terminal);
+        run = i + 1;
+        if (i == shown) break;
+        static const char kHex[] = "0123456789ABCDEF";
+        if (c == '\r') {
+            text += "\\r";
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\t') {
+            text += "\\t";
+        } else {
+            text += "\\x";
+            text += kHex[c >> 4];
+            text += kHex[c & 15];
+        }
+    }
+    text += "\"";
+    if (shown < size) text += "... (" + std::to_string(size) + " bytes)";
+    return text;
+}
+
+std::string ForStream(const std::string& bytes, bool terminal) {
+    return terminal ? ToConsole(gbk::ToDisplay(bytes.data(), bytes.size())) : bytes;
+}
+
+}  // namespace vkcdict

@@ -1,0 +1,39 @@
+// Showing dictionary and script texts to a person. Texts are GBK bytes; on a
+// terminal they are shown converted to UTF-8 (on Windows, to the console's
+// code page), every byte that is not part of a GBK character as the four
+// characters \xNN, so nothing is lost. Elsewhere (a file, a pipe) the bytes
+// pass through unchanged, so that tools downstream see the dictionary's own
+// bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace vkcdict {
+
+// True when `stream` is a terminal (a console on Windows).
+bool IsTerminal(FILE* stream);
+
+// True when diagnostics on stderr are read by a person: decided once.
+bool StderrIsTerminal();
+
+// A text for a diagnostic: in double quotes, on one line (CR, LF, tab and the
+// other control bytes written as \r, \n, \t and \xNN), cut after about
+// `limit` bytes at a character boundary with the full length said, and
+// converted for the terminal when `terminal`.
+std::string Quote(const char* data, size_t size, bool terminal, size_t limit = 72);
+inline std::string Quote(const std::string& text, bool terminal) {
+    return Quote(text.data(), text.size(), terminal);
+}
+
+// Bytes for a stream: converted for the terminal when `terminal`, else as
+// they are.
+std::string ForStream(const std::string& bytes, bool terminal);
+
+// The length of the GBK character (1 or 2 bytes) at `data`, of `size` > 0
+// bytes left: 2 for a lead byte 0x81-0xFE followed by a trail byte 0x40-0x7E
+// or 0x80-0xFE, else 1.
+size_t GbkStep(const unsigned char* data, size_t size);
+
+}  // namespace vkcdict

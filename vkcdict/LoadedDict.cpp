@@ -1,0 +1,38 @@
+#include "vkcdict/LoadedDict.h"
+
+#include <algorithm>
+
+#include "vkcdict/Input.h"
+
+namespace vkcdict {
+
+bool LoadedDict::Open(const std::string& path, bool image, Diagnostics& diagnostics) {
+    image_ = image;
+    if (!image) return OpenDictionary(path, false, diagnostics, &file_);
+    file_.path = path;
+    file_.dict = std::make_unique<VKCStringDict>();
+    std::string bytes;
+    std::string error;
+    if (!ReadInput(path, &bytes, &error)) {
+        diagnostics.Error(path, 0, "cannot read: " + error);
+        return false;
+    }
+    std::string loaderPath = path;
+#ifdef _WIN32
+    std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
+#endif
+    if (file_.dict->LoadFromBINFileA(loaderPath.c_str()) == 0) {
+        diagnostics.Error(path, 0,
+                          "not a binary dictionary image that the loader accepts (or one of no "
+                          "records)");
+        return false;
+    }
+    return true;
+}
+
+uint64_t LoadedDict::LineOf(const StringEntry* entry) const {
+    if (image_ || entry == nullptr) return 0;
+    return file_.lines[static_cast<size_t>(entry - file_.dict->entries)];
+}
+
+}  // namespace vkcdict

@@ -1,0 +1,29 @@
+// A dictionary for lookups: a text file (through OpenDictionary, so its load
+// problems are reported and its records have lines) or a binary image
+// (through the library's image loader). lookup, match and subst use it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vkcdict/DictFile.h"
+
+namespace vkcdict {
+
+class LoadedDict {
+public:
+    // False, reported, when the file cannot be read or (an image) the loader
+    // refuses it.
+    bool Open(const std::string& path, bool image, Diagnostics& diagnostics);
+
+    VKCStringDict* dict() { return file_.dict.get(); }
+    const std::string& path() const { return file_.path; }
+    // The line of a record's marker in a text file; 0 for an image.
+    uint64_t LineOf(const StringEntry* entry) const;
+
+private:
+    bool image_ = false;
+    DictFile file_;
+};
+
+}  // namespace vkcdict

@@ -1,0 +1,63 @@
+// vkcdict lookup DICT TEXT... [--image]
+//
+// Prints the translation of each TEXT, one line each, as the substitution
+// would find it. A text not found, or found with an empty translation, gives
+// an empty line, a diagnostic, and exit status 1.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/Display.h"
+#include "vkcdict/LoadedDict.h"
+
+namespace vkcdict {
+
+namespace {
+
+struct LookupOptions {
+    std::string dict;
+    std::vector<std::string> texts;
+    bool image = false;
+};
+
+int RunLookup(const LookupOptions& options) {
+    Diagnostics d;
+    LoadedDict dict;
+    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    const bool terminal = IsTerminal(stdout);
+    bool missing = false;
+    for (const std::string& text : options.texts) {
+        const StringEntry* entry = dict.dict()->FindStringA(text.c_str());
+        std::string line;
+        if (entry == nullptr) {
+            d.Error(options.dict, 0, Quote(text, StderrIsTerminal()) + " not found");
+            missing = true;
+        } else {
+            if (entry->chiLen == 0) {
+                d.Error(dict.path(), dict.LineOf(entry),
+                        Quote(text, StderrIsTerminal()) + " has an empty translation");
+                missing = true;
+            }
+            line = ForStream(std::string(entry->chi, entry->chiLen), terminal);
+        }
+        line += "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    if (std::fflush(stdout) != 0) return kFailed;
+    return missing ? kFound : kDone;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddLookupCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<LookupOptions>();
+    CLI::App* command = app.add_subcommand("lookup", "Print the translation of texts");
+    command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
+    command->add_option("TEXT", options->texts, "texts to look up")->required();
+    command->add_flag("--image", options->image, "DICT is a binary image");
+    SetAction(command, [options] { return RunLookup(*options); });
+}

@@ -1,0 +1,75 @@
+// vkcdict match DICT [--image]
+//
+// Reads pieces of source text from stdin, one per line (a CR before the line
+// break is not part of the piece), hands each to the dictionary's piecewise
+// matcher in turn and prints "RESULT<tab>PIECE" for each: 1 a piece of the
+// translation (the match goes on), 2 the rest of it (the match is complete),
+// 0 nothing (the match is abandoned). Any 0 makes the exit status 1.
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/Display.h"
+#include "vkcdict/LoadedDict.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace vkcdict {
+
+namespace {
+
+struct MatchOptions {
+    std::string dict;
+    bool image = false;
+};
+
+int RunMatch(const MatchOptions& options) {
+    Diagnostics d;
+    LoadedDict dict;
+    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    VKCStringDict& lookups = *dict.dict();
+    // Room for any piece of any translation: the longest CHI text.
+    size_t longest = 0;
+    for (uint32_t i = 0; i < lookups.count; ++i) {
+        longest = std::max<size_t>(longest, lookups.entries[i].chiLen);
+    }
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    const bool terminal = IsTerminal(stdout);
+    bool nothing = false;
+    std::string piece;
+    std::vector<char> out;
+    while (std::getline(std::cin, piece)) {
+        if (!piece.empty() && piece.back() == '\r') piece.pop_back();
+        out.assign(piece.size() + longest + 1, '\0');
+        const int32_t result =
+            lookups.MatchNextA(piece.c_str(), out.data(), static_cast<uint32_t>(out.size()));
+        nothing = nothing || result == 0;
+        const std::string line = std::to_string(result) + "\t" +
+                                 (result == 0 ? "" : ForStream(out.data(), terminal)) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    if (std::fflush(stdout) != 0) return kFailed;
+    return nothing ? kFound : kDone;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddMatchCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<MatchOptions>();
+    CLI::App* command = app.add_subcommand(
+        "match", "Hand out a translation piece by piece as its source text arrives on stdin");
+    command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
+    command->add_flag("--image", options->image, "DICT is a binary image");
+    SetAction(command, [options] { return RunMatch(*options); });
+}

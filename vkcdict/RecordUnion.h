@@ -1,0 +1,50 @@
+// The union of the records of several dictionaries, as merge and sort make
+// it: one record per ENG text (compared byte for byte, blanks included), in
+// ascending key order. Files are added in order; for a key seen again:
+//   - a non-empty translation fills an empty one;
+//   - two different non-empty translations are a conflict, reported with both
+//     places; the first is kept, or the last with `preferLast`;
+//   - the remark is the first non-empty one;
+//   - a repeat inside one file with nothing to resolve is reported as a note.
+// The union holds views into the files' dictionaries, which must outlive it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "vkcdict/DictFile.h"
+#include "vkcdict/DictWriter.h"
+
+namespace vkcdict {
+
+class RecordUnion {
+public:
+    explicit RecordUnion(bool preferLast) : preferLast_(preferLast) {}
+
+    void Add(const DictFile& file, Diagnostics& diagnostics);
+    // The records in ascending order of their ENG texts.
+    std::vector<RecordText> Sorted() const;
+    uint64_t conflicts() const { return conflicts_; }
+
+private:
+    struct Slot {
+        RecordText text;
+        const DictFile* file;  // where the kept translation comes from
+        uint32_t index;
+    };
+    bool preferLast_;
+    uint64_t conflicts_ = 0;
+    std::unordered_map<std::string_view, Slot> slots_;
+};
+
+// merge and sort: the union of the dictionaries at `paths` (loaded in order)
+// written to `output`, with the first file's header line kept when the
+// library's writer made it, so that a run that changes no record changes no
+// byte. Returns the exit status; `command` names the command in the summary.
+int WriteUnion(const std::vector<std::string>& paths, const std::string& output, bool preferLast,
+               const char* command);
+
+}  // namespace vkcdict

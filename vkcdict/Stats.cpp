@@ -1,0 +1,60 @@
+// vkcdict stats DICT SCRIPT... [--csv]
+//
+// Prints, per script and in total, what a substitution with DICT would do:
+// texts found, translated, left as they are, and distinct untranslated texts
+// (those extract would write), with percentages, or as CSV.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/DictFile.h"
+#include "vkcdict/Input.h"
+#include "vkcdict/Tally.h"
+
+namespace vkcdict {
+
+namespace {
+
+struct StatsOptions {
+    std::string dict;
+    std::vector<std::string> scripts;
+    bool csv = false;
+};
+
+int RunStats(const StatsOptions& options) {
+    Diagnostics d;
+    DictFile dict;
+    if (!OpenDictionary(options.dict, false, d, &dict)) return kFailed;
+    std::vector<Tally> tallies;
+    for (const std::string& path : options.scripts) {
+        std::string script;
+        std::string error;
+        if (!ReadInput(path, &script, &error)) {
+            d.Error(path, 0, "cannot read: " + error);
+            return kFailed;
+        }
+        tallies.emplace_back();
+        tallies.back().name = path;
+        ScriptWalk walk(dict.dict.get(), script);
+        ScriptText t;
+        while (walk.Next(&t)) tallies.back().Count(t);
+    }
+    PrintTallies(tallies, options.csv, stdout);
+    return std::fflush(stdout) == 0 ? kDone : kFailed;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddStatsCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<StatsOptions>();
+    CLI::App* command =
+        app.add_subcommand("stats", "Count what a substitution would translate in scripts");
+    command->add_option("DICT", options->dict, "dictionary text file")->required();
+    command->add_option("SCRIPT", options->scripts, "game scripts")->required();
+    command->add_flag("--csv", options->csv, "comma-separated values with a header line");
+    SetAction(command, [options] { return RunStats(*options); });
+}

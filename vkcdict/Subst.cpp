@@ -1,0 +1,163 @@
+// vkcdict subst DICT SCRIPT... (-o OUT | -d DIR | --in-place [--backup SUFFIX]) [--image]
+//
+// Loads the dictionary once and rewrites each script by exactly the rule of
+// vkcsubst (vkcdict/ScriptTexts.h): the same bytes. "-" reads a script from
+// stdin or writes to stdout. Each output is written safely (vkcdict/Output.h);
+// a script that cannot be read or written is reported and the others go on.
+// On a terminal a progress bar runs across the scripts; the summary, as stats
+// prints it, ends the run on stderr.
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/Display.h"
+#include "vkcdict/Input.h"
+#include "vkcdict/LoadedDict.h"
+#include "vkcdict/Tally.h"
+
+namespace vkcdict {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SubstOptions {
+    std::string dict;
+    std::vector<std::string> scripts;
+    std::string output;
+    std::string directory;
+    bool inPlace = false;
+    std::string backup;
+    bool image = false;
+};
+
+// Where each script's output goes; false, reported, when the choice of
+// outputs is not usable.
+bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>* targets) {
+    const int modes = !o.output.empty() + !o.directory.empty() + o.inPlace;
+    if (modes != 1) {
+        d.Error("", 0, "subst: give exactly one of -o OUT, -d DIR and --in-place");
+        return false;
+    }
+    if (!o.backup.empty() && !o.inPlace) {
+        d.Error("", 0, "subst: --backup goes with --in-place");
+        return false;
+    }
+    if (!o.output.empty() && o.scripts.size() != 1) {
+        d.Error("", 0, "subst: -o takes one script; use -d DIR or --in-place for several");
+        return false;
+    }
+    std::vector<std::string> inputs = o.scripts;
+    inputs.push_back(o.dict);
+    for (const std::string& script : o.scripts) {
+        if (script == "-" && o.output.empty()) {
+            d.Error("", 0, "subst: a script from stdin (-) needs -o");
+            return false;
+        }
+        if (!o.output.empty()) {
+            targets->push_back(o.output);
+        } else if (o.inPlace) {
+            targets->push_back(script);
+            if (!o.backup.empty() && !OutputIsNoInput(script + o.backup, inputs, d)) return false;
+        } else {
+            targets->push_back((fs::path(o.directory) / fs::path(script).filename()).string());
+            for (size_t k = 0; k + 1 < targets->size(); ++k) {
+                if (SameFile((*targets)[k], targets->back())) {
+                    d.Error(targets->back(), 0,
+                            "two scripts would be written here (" + o.scripts[k] + " and " +
+                                script + ")");
+                    return false;
+                }
+            }
+        }
+        if (!o.inPlace && !OutputIsNoInput(targets->back(), inputs, d)) return false;
+    }
+    if (!o.directory.empty()) {
+        std::error_code error;
+        fs::create_directories(o.directory, error);
+    }
+    return true;
+}
+
+void ShowProgress(size_t done, size_t total, const std::string& name) {
+    constexpr size_t kWidth = 30;
+    const size_t filled = total == 0 ? kWidth : done * kWidth / total;
+    std::string bar = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
+                      std::to_string(done) + "/" + std::to_string(total) + " " + name.substr(0, 40);
+    bar += std::string(bar.size() < 90 ? 90 - bar.size() : 0, ' ');
+    std::fputs(bar.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void ClearProgress() {
+    std::fputs(("\r" + std::string(90, ' ') + "\r").c_str(), stderr);
+}
+
+bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& target,
+             const std::string& backup, Diagnostics& d, Tally* tally) {
+    std::string bytes;
+    std::string error;
+    if (!ReadInput(script, &bytes, &error)) {
+        d.Error(script, 0, "cannot read: " + error);
+        return false;
+    }
+    if (!backup.empty()) {
+        SafeOutput copy;
+        if (!copy.Open(script + backup, d)) return false;
+        copy.Write(bytes);
+        if (!copy.Commit(d)) return false;
+    }
+    SafeOutput out;
+    if (!out.Open(target, d)) return false;
+    WriteSubstitution(dict, bytes, out,
+                      [tally](ScriptWalk&, const ScriptText& t) { tally->Count(t); });
+    return out.Commit(d);
+}
+
+int RunSubst(const SubstOptions& options) {
+    Diagnostics d;
+    std::vector<std::string> targets;
+    if (!PlanOutputs(options, d, &targets)) return kFailed;
+    LoadedDict dict;
+    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+
+    const bool progress = StderrIsTerminal();
+    bool failed = false;
+    std::vector<Tally> tallies;
+    for (size_t i = 0; i < options.scripts.size(); ++i) {
+        if (progress) ShowProgress(i, options.scripts.size(), options.scripts[i]);
+        tallies.emplace_back();
+        tallies.back().name = options.scripts[i];
+        if (!Rewrite(dict.dict(), options.scripts[i], targets[i], options.backup, d,
+                     &tallies.back())) {
+            failed = true;
+            tallies.pop_back();
+        }
+    }
+    if (progress) ClearProgress();
+    PrintTallies(tallies, false, stderr);
+    return failed ? kFailed : kDone;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddSubstCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<SubstOptions>();
+    CLI::App* command =
+        app.add_subcommand("subst", "Translate scripts as vkcsubst does, many at a time");
+    command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
+    command->add_option("SCRIPT", options->scripts, "game scripts (- for stdin)")->required();
+    command->add_option("-o,--output", options->output, "output of the one script (- for stdout)");
+    command->add_option("-d,--directory", options->directory,
+                        "folder for the outputs, each named as its script");
+    command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
+    command->add_option("--backup", options->backup,
+                        "with --in-place: keep each script as SCRIPT+SUFFIX first");
+    command->add_flag("--image", options->image, "DICT is a binary image");
+    SetAction(command, [options] { return RunSubst(*options); });
+}

@@ -1,0 +1,41 @@
+// vkcdict COMMAND ...: the translator's dictionary tool. Each command adds
+// itself (vkcdict/Commands.h); main() parses the command line and turns what
+// the parse ends in into the exit status: a command's own status, 0 after
+// --help or --version, 2 for a usage error or an unexpected failure.
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "vkcdict/Commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"vkcdict: make, check, combine and apply translation dictionaries", "vkcdict"};
+    app.set_version_flag("--version", std::string("vkcdict ") + VKC_VERSION);
+    app.require_subcommand(1);
+    AddCheckCommand(app);
+    AddExtractCommand(app);
+    AddMergeCommand(app);
+    AddSortCommand(app);
+    AddStatsCommand(app);
+    AddSubstCommand(app);
+    AddCompileCommand(app);
+    AddDecompileCommand(app);
+    AddLookupCommand(app);
+    AddMatchCommand(app);
+    AddPoExportCommand(app);
+    AddPoImportCommand(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& status) {
+        return status.get_exit_code();
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
+    } catch (const std::bad_alloc&) {
+        std::fputs("vkcdict: error: out of memory\n", stderr);
+        return vkcdict::kFailed;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "vkcdict: error: %s\n", error.what());
+        return vkcdict::kFailed;
+    }
+    return vkcdict::kDone;
+}
