@@ -1,0 +1,116 @@
+// vkcdict subst: the same bytes as vkcsubst on the same inputs, through every
+// way of naming outputs; its summary; its refusals.
+#include "VkcdictFixture.h"
+
+namespace vkcdicttest {
+namespace {
+
+// vkcsubst's output for `script` and `dict` (files in the folder).
+std::string Vkcsubst(testutil::TempDir& dir, const std::string& script, const std::string& dict) {
+    testutil::ScopedCwd cwd(dir.path());
+    EXPECT_EQ(testutil::RunProgram(VKCSUBST_PATH, {"2", script, dict, "vkcsubst.out"}), 0);
+    return testutil::ReadBytes(dir.File("vkcsubst.out"));
+}
+
+// A dictionary translating two texts in three of the script's texts, one left
+// empty, found as vkcsubst's own test finds them.
+std::string DictionaryFor(const std::string& script) {
+    std::map<std::string, std::string> translations;
+    size_t n = 0;
+    for (size_t i = 0; i < script.size(); ++i) {
+        if (script[i] != '"' && script[i] != '[') continue;
+        const size_t close = script.find(script[i] == '[' ? ']' : '"', i + 1);
+        if (close == std::string::npos) break;
+        std::string key = script.substr(i + 1, close - i - 1);
+        key = key.substr(0, key.find('\0'));
+        key.erase(0, key.find_first_not_of(' '));
+        key.erase(key.find_last_not_of(' ') + 1);
+        if (key.find("mirok_res_") == std::string::npos && ++n % 3 != 0) {
+            translations[key] = n % 5 == 0 ? "" : "<" + std::to_string(n) + ">";
+        }
+        i = close;
+    }
+    std::vector<samples::Record> records;
+    for (const auto& [eng, chi] : translations) records.push_back({eng, chi, ""});
+    return Dict(records);
+}
+
+TEST_F(Vkcdict, SubstWritesTheBytesVkcsubstWrites) {
+    const std::vector<std::string> scripts = {
+        std::string(VKC_EXAMPLES_DIR) + "/script.txt",
+        std::string(VKC_TEST_DATA_DIR) + "/ink-TheIntercept.ink",
+        std::string(VKC_TEST_DATA_DIR) + "/renpy-tutorial_quickstart.rpy",
+        std::string(VKC_TEST_DATA_DIR) + "/gbk-iconv-lite-gbkFile.txt",
+    };
+    for (const std::string& path : scripts) {
+        const std::string script = testutil::ReadBytes(path);
+        Write("s.txt", script);
+        Write("d.txt", DictionaryFor(script));
+        const std::string expected = Vkcsubst(dir, "s.txt", "d.txt");
+        EXPECT_NE(expected, script) << path;
+        Result r = Run({"subst", "d.txt", "s.txt", "-o", "out.txt"});
+        EXPECT_EQ(r.status, 0) << path;
+        EXPECT_EQ(Read("out.txt"), expected) << path;
+        r = Run({"subst", "d.txt", "-", "-o", "-"}, script);  // stdin to stdout
+        EXPECT_EQ(r.status, 0) << path;
+        EXPECT_EQ(r.out, expected) << path;
+        ASSERT_EQ(Run({"compile", "d.txt", "-o", "d.bin"}).status, 0);
+        r = Run({"subst", "--image", "d.bin", "s.txt", "-o", "out.txt"});
+        EXPECT_EQ(Read("out.txt"), expected) << path;
+    }
+    // The shipped example with its own dictionary.
+    Write("d.txt", testutil::ReadBytes(std::string(VKC_EXAMPLES_DIR) + "/dict.txt"));
+    Write("s.txt", testutil::ReadBytes(scripts[0]));
+    const Result r = Run({"subst", "d.txt", "s.txt", "-o", "out.txt"});
+    EXPECT_EQ(Read("out.txt"), Vkcsubst(dir, "s.txt", "d.txt"));
+    EXPECT_EQ(r.err,
+              "s.txt: 18 texts, 14 translated (77.8%), 4 left as they are (22.2%), 2 distinct "
+              "untranslated\n"
+              "total: 18 texts, 14 translated (77.8%), 4 left as they are (22.2%), 2 distinct "
+              "untranslated\n");
+}
+
+TEST_F(Vkcdict, SubstRewritesManyScriptsIntoAFolderOrInPlace) {
+    const std::vector<std::string> scripts = {"[a] \"b\"", "\"a\" [ c ] [", "plain"};
+    const std::vector<std::string> translated = {"[1] \"b\"", "\"1\" [3] [", "plain"};
+    Write("d.txt", Dict({{"a", "1", ""}, {"b", "", ""}, {"c", "3", ""}}));
+    ASSERT_TRUE(testutil::MakeDir(dir.File("in")));
+    std::vector<std::string> args = {"subst", "d.txt"};
+    for (size_t i = 0; i < scripts.size(); ++i) {
+        Write("in/s" + std::to_string(i), scripts[i]);
+        args.push_back("in/s" + std::to_string(i));
+    }
+    std::vector<std::string> toFolder = args;
+    toFolder.insert(toFolder.end(), {"-d", "out"});
+    EXPECT_EQ(Run(toFolder).status, 0);
+    std::vector<std::string> inPlace = args;
+    inPlace.insert(inPlace.end(), {"--in-place", "--backup", ".orig"});
+    EXPECT_EQ(Run(inPlace).status, 0);
+    for (size_t i = 0; i < scripts.size(); ++i) {
+        const std::string name = "s" + std::to_string(i);
+        EXPECT_EQ(Read("out/" + name), translated[i]);
+        EXPECT_EQ(Read("in/" + name), translated[i]);
+        EXPECT_EQ(Read("in/" + name + ".orig"), scripts[i]);
+    }
+    // Refused: no output mode, two modes, -o for several scripts, an output
+    // that is an input, two scripts of one name into one folder.
+    Write("s.txt", "[a]");
+    ASSERT_TRUE(testutil::MakeDir(dir.File("other")));
+    Write("other/s.txt", "[c]");
+    for (const std::vector<std::string>& refused : std::vector<std::vector<std::string>>{
+             {"subst", "d.txt", "s.txt"},
+             {"subst", "d.txt", "s.txt", "-o", "x", "--in-place"},
+             {"subst", "d.txt", "s.txt", "in/s0", "-o", "x"},
+             {"subst", "d.txt", "s.txt", "-o", "s.txt"},
+             {"subst", "d.txt", "s.txt", "-o", "d.txt"},
+             {"subst", "d.txt", "s.txt", "other/s.txt", "-d", "out"},
+             {"subst", "d.txt", "s.txt", "--backup", ".b", "-o", "x"},
+         }) {
+        EXPECT_EQ(Run(refused).status, 2) << refused.size();
+        EXPECT_EQ(Read("s.txt"), "[a]");
+        EXPECT_FALSE(testutil::Exists(dir.File("x")));
+    }
+}
+
+}  // namespace
+}  // namespace vkcdicttest

@@ -1,0 +1,165 @@
+// extract, merge, sort and stats end to end: tables of inputs and the exact
+// dictionaries written, and the translator's round trip extract -> translate
+// -> merge -> subst, which must leave no text of the scripts untranslated.
+#include "VkcdictFixture.h"
+
+namespace vkcdicttest {
+namespace {
+
+using samples::Record;
+
+TEST_F(Vkcdict, ExtractWritesEachUntranslatedTextOnce) {
+    Write("a.txt", "say \"Go\"\n[ Go ] \"Stop\"\n\"\" [  ] \"Done\" \"x mirok_res_ENG_End\"");
+    Write("b.txt", "\n\n[Stop]\n[Zed] [\"quoted\"] [" + std::string(2048, 'L') + "] [open");
+    Write("d.txt", Dict({{"Done", "D", ""}, {"Stop", "", ""}}));
+    const Result r = Run({"extract", "a.txt", "b.txt", "--dict", "d.txt", "-o", "new.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Body("new.txt"), Dict({{"\"quoted\"", "", "b.txt:4 (1 occurrence)"},
+                                     {"Go", "", "a.txt:1 (2 occurrences)"},
+                                     {"Stop", "", "a.txt:2 (2 occurrences)"},
+                                     {"Zed", "", "b.txt:4 (1 occurrence)"}})
+                                   .substr(75 - 6));
+    EXPECT_EQ(r.err,
+              "a.txt:3: warning: \"x mirok_res_ENG_End\" holds a marker of the dictionary file, "
+              "which cannot store it\n"
+              "b.txt:4: warning: text of 2048 bytes: texts of 2048 bytes or more are never looked "
+              "up\n"
+              "b.txt:4: warning: '[' is never closed: the rest of the script holds no text\n"
+              "vkcdict extract: 4 texts to translate (6 occurrences) written to new.txt\n");
+    EXPECT_EQ(Run({"extract", "a.txt", "-o", "a.txt"}).status, 2);
+    EXPECT_EQ(Run({"extract", "a.txt", "--dict", "missing.txt", "-o", "n.txt"}).status, 2);
+}
+
+struct MergeCase {
+    const char* name;
+    std::vector<std::vector<Record>> inputs;
+    std::vector<std::string> options;
+    std::vector<Record> merged;
+    int status;
+    std::string diagnostics;
+};
+
+TEST_F(Vkcdict, MergeTakesTheUnionAndReportsConflicts) {
+    const std::vector<MergeCase> cases = {
+        {"union in order",
+         {{{"b", "2", ""}, {"d", "4", "r"}}, {{"a", "1", ""}, {"c", "", ""}}},
+         {},
+         {{"a", "1", ""}, {"b", "2", ""}, {"c", "", ""}, {"d", "4", "r"}},
+         0,
+         ""},
+        {"a later translation fills an empty one; the first remark stays",
+         {{{"a", "", ""}, {"b", "2", "first"}}, {{"a", "1", "x"}, {"b", "", "second"}}},
+         {},
+         {{"a", "1", "x"}, {"b", "2", "first"}},
+         0,
+         ""},
+        {"conflict keeps the first",
+         {{{"a", "1", ""}}, {{"a", "one", ""}}},
+         {},
+         {{"a", "1", ""}},
+         1,
+         "in1.txt:5: error: conflict: \"a\" is translated \"one\" here and \"1\" at in0.txt:5; "
+         "keeping that one\n"},
+        {"conflict keeps the last",
+         {{{"a", "1", ""}}, {{"a", "one", ""}}},
+         {"--prefer=last"},
+         {{"a", "one", ""}},
+         1,
+         "in1.txt:5: error: conflict: \"a\" is translated \"one\" here and \"1\" at in0.txt:5; "
+         "keeping this one\n"},
+        {"duplicates inside one file",
+         {{{"a", "1", ""}, {"a", "1", ""}, {" a", "2", ""}}},
+         {},
+         {{" a", "2", ""}, {"a", "1", ""}},
+         0,
+         "in0.txt:16: note: duplicate key \"a\" (first at in0.txt:5): merged\n"},
+    };
+    for (const MergeCase& c : cases) {
+        std::vector<std::string> args = {"merge"};
+        for (size_t i = 0; i < c.inputs.size(); ++i) {
+            Write("in" + std::to_string(i) + ".txt", Dict(c.inputs[i]));
+            args.push_back("in" + std::to_string(i) + ".txt");
+        }
+        args.insert(args.end(), {"-o", "out.txt"});
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(WithoutSummary(r.err), c.diagnostics) << c.name;
+        // The first input's header line is kept: the whole file is as expected.
+        EXPECT_EQ(Read("out.txt"), Dict(c.merged)) << c.name;
+    }
+    EXPECT_EQ(Run({"merge", "in0.txt", "-o", "in0.txt"}).status, 2);
+    EXPECT_EQ(Run({"merge", "in0.txt", "-o", "x.txt", "--prefer=middle"}).status, 2);
+}
+
+TEST_F(Vkcdict, SortingTwiceGivesTheSameBytes) {
+    Write("d.txt", "no header\r\n" + Dict({{"b", "2", ""},
+                                           {"a", "", ""},
+                                           {"B", "3", ""},
+                                           {"a", "1", "r"},
+                                           {"\xB0\xA1", "x", ""}})
+                                         .substr(75));
+    Result r = Run({"sort", "d.txt", "-o", "s1.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Body("s1.txt"),
+              Dict({{"B", "3", ""}, {"a", "1", "r"}, {"b", "2", ""}, {"\xB0\xA1", "x", ""}})
+                  .substr(75 - 6));
+    EXPECT_EQ(Run({"sort", "s1.txt", "-o", "s2.txt"}).status, 0);
+    EXPECT_EQ(Read("s2.txt"), Read("s1.txt"));
+    EXPECT_EQ(Run({"check", "s1.txt"}).status, 0);
+    EXPECT_EQ(Run({"sort", "d.txt", "-o", "d.txt"}).status, 2);
+}
+
+TEST_F(Vkcdict, StatsCountsWhatTheSubstitutionDoes) {
+    Write("d.txt", Dict({{"a", "1", ""}, {"b", "", ""}}));
+    Write("s1.txt", "[a] \"a\" [b] [c] [ c ] []");
+    Write("s2.txt", "\"c\" \"d\" [" + std::string(2048, 'x') + "]");
+    Result r = Run({"stats", "d.txt", "s1.txt", "s2.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "s1.txt: 6 texts, 2 translated (33.3%), 4 left as they are (66.7%), 2 distinct "
+              "untranslated\n"
+              "s2.txt: 3 texts, 0 translated (0.0%), 3 left as they are (100.0%), 2 distinct "
+              "untranslated\n"
+              "total: 9 texts, 2 translated (22.2%), 7 left as they are (77.8%), 3 distinct "
+              "untranslated\n");
+    Write("a,b.txt", "[a]");
+    r = Run({"stats", "--csv", "d.txt", "a,b.txt"});
+    EXPECT_EQ(r.out,
+              "script,texts,translated,translated_percent,left,left_percent,distinct_untranslated\n"
+              "\"a,b.txt\",1,1,100.0,0,0.0,0\n"
+              "total,1,1,100.0,0,0.0,0\n");
+}
+
+// The translator's round trip on the shipped example and the test scripts.
+TEST_F(Vkcdict, ExtractTranslateMergeSubstTranslatesEveryText) {
+    Write("d.txt", testutil::ReadBytes(std::string(VKC_EXAMPLES_DIR) + "/dict.txt"));
+    Write("s1.txt", testutil::ReadBytes(std::string(VKC_EXAMPLES_DIR) + "/script.txt"));
+    Write("s2.txt",
+          testutil::ReadBytes(std::string(VKC_TEST_DATA_DIR) + "/renpy-tutorial_quickstart.rpy"));
+    ASSERT_EQ(Run({"extract", "s1.txt", "s2.txt", "--dict", "d.txt", "-o", "new.txt"}).status, 0);
+    // Translate: every CHI text filled in.
+    std::string filled = Read("new.txt");
+    const std::string empty = "mirok_res_CHI_Start\r\n\r\n";
+    size_t n = 0;
+    for (size_t at; (at = filled.find(empty)) != std::string::npos; ++n) {
+        filled.insert(at + empty.size() - 2, "T" + std::to_string(n));
+    }
+    EXPECT_GT(n, 100u);
+    Write("new.txt", filled);
+    ASSERT_EQ(Run({"merge", "d.txt", "new.txt", "-o", "all.txt"}).status, 0);
+    EXPECT_EQ(Run({"check", "all.txt"}).status, 0);
+    // Every text of the scripts that can have a translation now has one.
+    const Result r = Run({"stats", "all.txt", "s1.txt", "s2.txt"});
+    EXPECT_NE(r.out.find("\ntotal: "), std::string::npos);
+    EXPECT_NE(r.out.substr(r.out.find("\ntotal: ")).find(", 0 distinct untranslated"),
+              std::string::npos);
+    ASSERT_EQ(Run({"subst", "all.txt", "s1.txt", "s2.txt", "-d", "out"}).status, 0);
+    const std::string out = Read("out/s1.txt");
+    for (const char* untouched : {"\"The storm had been raging", "\"Saved\"", "[Chapter One]"}) {
+        EXPECT_EQ(out.find(untouched), std::string::npos) << untouched;
+    }
+}
+
+}  // namespace
+}  // namespace vkcdicttest
