@@ -25,7 +25,8 @@ TempDir::TempDir() {
     std::mt19937_64 random(seed());
     std::error_code error;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = fs::temp_directory_path() / ("vkc-test-" + std::to_string(random() % 1000000000));
+        fs::path candidate =
+            fs::temp_directory_path() / ("vkc-test-" + std::to_string(random() % 1000000000));
         if (fs::create_directory(candidate, error)) {
             path_ = candidate.string();
             return;

@@ -74,8 +74,8 @@ BOOL WINAPI FakeAttributes(LPCSTR path, DWORD attributes) {
 
 HANDLE WINAPI FakeCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                          DWORD disposition, DWORD flags, HANDLE templateFile) {
-    if (!g_world->Pass("create", Format("%s,%x,%x,%s,%x,%x,%s", path, U(access), U(share), P(security),
-                                        U(disposition), U(flags), P(templateFile)))) {
+    if (!g_world->Pass("create", Format("%s,%x,%x,%s,%x,%x,%s", path, U(access), U(share),
+                                        P(security), U(disposition), U(flags), P(templateFile)))) {
         return INVALID_HANDLE_VALUE;
     }
     HANDLE file = CreateFileA(path, access, share, security, disposition, flags, templateFile);
@@ -330,8 +330,9 @@ TEST_F(FaultInjection, EachEntryPointGetsTheContractsArguments) {
         const Strings expected =
             c.call.writes
                 ? Strings{Format("attributes(%s,%x)", file_.c_str(), U(FILE_ATTRIBUTE_NORMAL)),
-                          Format("create(%s,%x,%x,null,%x,%x,null)", file_.c_str(), U(GENERIC_WRITE),
-                                 U(FILE_SHARE_WRITE), U(c.call.disposition), U(FILE_ATTRIBUTE_NORMAL)),
+                          Format("create(%s,%x,%x,null,%x,%x,null)", file_.c_str(),
+                                 U(GENERIC_WRITE), U(FILE_SHARE_WRITE), U(c.call.disposition),
+                                 U(FILE_ATTRIBUTE_NORMAL)),
                           Format("seek(%s)", c.seek), "write(h,ptr,4,ptr,null)", "close(h)"}
                 : Strings{Format("create(%s,%x,%x,null,%x,%x,null)", file_.c_str(), U(GENERIC_READ),
                                  U(FILE_SHARE_READ), U(OPEN_EXISTING), U(FILE_ATTRIBUTE_NORMAL)),
