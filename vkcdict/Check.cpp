@@ -6,6 +6,8 @@
 // duplicate keys, invalid GBK, characters that naive script parsers misread,
 // texts too long to be looked up, NUL bytes and oversized files. Empty
 // translations are counted (listed on request). The summary goes last.
+#include "vkcdict/Check.h"
+
 #include <algorithm>
 #include <memory>
 #include <numeric>
@@ -21,12 +23,6 @@
 namespace vkcdict {
 
 namespace {
-
-struct CheckOptions {
-    std::vector<std::string> files;
-    bool listUntranslated = false;
-    bool strict = false;
-};
 
 std::string Hex(const char* data, size_t size) {
     static const char kHex[] = "0123456789ABCDEF";
@@ -158,8 +154,9 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
     }
 }
 
-int RunCheck(const CheckOptions& options) {
-    Diagnostics d(options.strict);
+}  // namespace
+
+int CheckFiles(const CheckOptions& options, Diagnostics& d) {
     const bool terminal = StderrIsTerminal();
     bool failed = false;
     uint64_t records = 0;
@@ -181,8 +178,6 @@ int RunCheck(const CheckOptions& options) {
     return d.findings() != 0 ? kFound : kDone;
 }
 
-}  // namespace
-
 }  // namespace vkcdict
 
 void AddCheckCommand(CLI::App& app) {
@@ -194,5 +189,8 @@ void AddCheckCommand(CLI::App& app) {
     command->add_flag("--list-untranslated", options->listUntranslated,
                       "list every record whose translation is empty");
     command->add_flag("--strict", options->strict, "count warnings as findings");
-    SetAction(command, [options] { return RunCheck(*options); });
+    SetAction(command, [options] {
+        Diagnostics d(options->strict);
+        return CheckFiles(*options, d);
+    });
 }

@@ -9,16 +9,17 @@ void Diagnostics::Report(const std::string& file, uint64_t line, Severity severi
     static const char* const kNames[] = {"error", "warning", "note"};
     if (severity == Severity::kError) ++errors_;
     if (severity == Severity::kWarning) ++warnings_;
+    if (sink_ == nullptr) return;
     std::string text = file.empty() ? "vkcdict" : file;
     if (line != 0) text += ":" + std::to_string(line);
     text += ": ";
     text += kNames[static_cast<int>(severity)];
     text += ": " + message + "\n";
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fwrite(text.data(), 1, text.size(), sink_);
 }
 
 void Diagnostics::Summary(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    if (sink_ != nullptr) std::fprintf(sink_, "%s\n", text.c_str());
 }
 
 std::string Count(uint64_t n, const char* noun, const char* plural) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace vkcdict {
@@ -16,8 +17,9 @@ enum class Severity { kError, kWarning, kNote };
 
 class Diagnostics {
 public:
-    // With `strict`, warnings count as findings.
-    explicit Diagnostics(bool strict = false) : strict_(strict) {}
+    // With `strict`, warnings count as findings. Diagnostics go to `sink`;
+    // a null sink only counts them.
+    explicit Diagnostics(bool strict = false, FILE* sink = stderr) : strict_(strict), sink_(sink) {}
 
     // `line` 0: the diagnostic names the file only. An empty `file` names the
     // program instead.
@@ -42,6 +44,7 @@ public:
 
 private:
     bool strict_;
+    FILE* sink_;
     uint64_t errors_ = 0;
     uint64_t warnings_ = 0;
 };
