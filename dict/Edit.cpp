@@ -132,10 +132,11 @@ void GrowEntries(VKCStringDict& d) {
 // One of the set operations: replaces the text in `field`/`length` of record
 // `index` (the last record when `index` is beyond it; the empty text for a
 // null `text`). A strictly shorter text is written over the old one; any
-// other is appended. Returns 1, or 0 without touching anything when there are
-// no records. Throws std::bad_alloc with the dictionary unchanged.
+// other is appended (`*inPlace` says which). Returns 1, or 0 without touching
+// anything when there are no records. Throws std::bad_alloc with the dictionary unchanged.
 int SetText(VKCStringDict& d, uint32_t index, const char* text, char* StringEntry::*field,
-            uint32_t StringEntry::*length) {
+            uint32_t StringEntry::*length, bool* inPlace) {
+    *inPlace = false;
     if (d.count == 0) return 0;
     if (index >= d.count) index = d.count - 1;
     if (text == nullptr) text = "";
@@ -143,6 +144,7 @@ int SetText(VKCStringDict& d, uint32_t index, const char* text, char* StringEntr
     StringEntry& e = d.entries[index];  // a pool growth moves texts, never the array
 
     if (n < e.*length) {
+        *inPlace = true;
         // The text may be part of the old one (a suffix handed back): memmove.
         std::memmove(e.*field, text, n + 1);
         e.*length = static_cast<uint32_t>(n);
@@ -179,8 +181,11 @@ StringEntry* VKCStringDict::AddStringA(const char* eng, const char* chi, const c
         // The reserve counts the untrimmed ENG text, so it covers every byte
         // written below whatever trimming does. A completed pool growth stays
         // in effect if the array growth then fails.
+        const bool indexed = engIndex_.Usable(entries, count, pool);
         GrowPool(*this, uint64_t{engBytes} + chiBytes + remarkBytes + kAddReserve);
         GrowEntries(*this);
+        // A growth moves blocks, not texts' offsets or order.
+        if (indexed) engIndex_.Follow(entries, pool);
 
         // The key is trimmed where it will stay: trailing blanks become NULs,
         // leading blanks are skipped and left in front of it.
@@ -213,6 +218,7 @@ StringEntry* VKCStringDict::AddStringA(const char* eng, const char* chi, const c
             static_cast<uint32_t>(skipped + keyLength + chiBytes + remarkBytes + kAddReserve);
         dataSize = poolUsed;
         ++count;
+        DropIndex(EditWait());
         return &e;
     } catch (...) {
         return nullptr;
@@ -243,20 +249,46 @@ uint32_t VKCStringDict::InsertBlankEntry(uint32_t index) {
                      sizeof(StringEntry) * (count - position));
     }
     entries[position] = StringEntry{pool, pool, pool, 0, 0, 0};
-    return ++count;
+    ++count;
+    DropIndex(EditWait());
+    return count;
 }
 
 int VKCStringDict::SetENGTextA(uint32_t index, const char* text) {
     ResetMatch();
-    return SetText(*this, index, text, &StringEntry::eng, &StringEntry::engLen);
+    bool inPlace;
+    const int result =
+        SetText(*this, index, text, &StringEntry::eng, &StringEntry::engLen, &inPlace);
+    if (result != 0) DropIndex(EditWait());
+    return result;
 }
 
 int VKCStringDict::SetCHITextA(uint32_t index, const char* text) {
     ResetMatch();
-    return SetText(*this, index, text, &StringEntry::chi, &StringEntry::chiLen);
+    const bool indexed = engIndex_.Usable(entries, count, pool);
+    bool inPlace;
+    const int result =
+        SetText(*this, index, text, &StringEntry::chi, &StringEntry::chiLen, &inPlace);
+    // An appended text changes no ENG text; one written in place may, where
+    // texts overlap (a binary image may make them).
+    if (inPlace) {
+        DropIndex(EditWait());
+    } else if (indexed) {
+        engIndex_.Follow(entries, pool);
+    }
+    return result;
 }
 
 int VKCStringDict::SetRemarkTextA(uint32_t index, const char* text) {
     ResetMatch();
-    return SetText(*this, index, text, &StringEntry::remark, &StringEntry::remarkLen);
+    const bool indexed = engIndex_.Usable(entries, count, pool);
+    bool inPlace;
+    const int result =
+        SetText(*this, index, text, &StringEntry::remark, &StringEntry::remarkLen, &inPlace);
+    if (inPlace) {
+        DropIndex(EditWait());
+    } else if (indexed) {
+        engIndex_.Follow(entries, pool);
+    }
+    return result;
 }

@@ -16,9 +16,22 @@
 // operations let an allocation failure through, leaving the dictionary as it
 // was). The class is single-threaded: no two operations on one dictionary may
 // overlap.
+//
+// Lookup index: FindStringA and FindStringIndexA answer from a hash table over
+// the ENG texts (dict/EngIndex.h) whenever records 0 to count-1 are strictly
+// ascending, which is exactly when the table's answer and the binary search's
+// agree; for any other dictionary, and for every insertion position, the
+// binary search serves. Loads and edits drop or keep the index as they change
+// the records; the first lookup after a load builds it. The index notices a
+// changed `entries`, `count` or `pool` by itself, but not a record's `eng`
+// pointer or ENG bytes written directly: a caller who writes those must then
+// call SetENGTextA on that record with the text it now holds (or load again),
+// which drops the index.
 #pragma once
 
 #include <cstdint>
+
+#include "dict/EngIndex.h"
 
 // One record. Its three texts lie in the pool of the dictionary that holds it,
 // each NUL-terminated at its length (lengths count bytes, NUL not counted).
@@ -163,6 +176,15 @@ public:
     StringEntry* entries;     // not owning: the array lookups read (entryBlock, or null)
 
 private:
+    // The lookup index, and whether a lookup may use it now, after building it
+    // when it is due. Dropped with `wait` plain lookups to go before a rebuild.
+    EngIndex engIndex_;
+    bool IndexReady();
+    void DropIndex(uint32_t wait) { engIndex_.Drop(wait); }
+    // Plain lookups an edit's drop waits for: a rebuild costs about as much as
+    // a sixteenth of `count` binary searches.
+    uint32_t EditWait() const { return count / 16; }
+
     // The ENG binary search over records 0 to count-1 for a trimmed key.
     // Returns true and the record's index in `*position` when found; otherwise
     // false and the insertion position (0 to count).

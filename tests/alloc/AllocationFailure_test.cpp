@@ -349,6 +349,25 @@ TEST_F(AllocationFailure, ConstructionReleasesWhatItHadAllocated) {
     EXPECT_EQ(failures, 2u);
 }
 
+// An indexed lookup reads the caller's text where it lies and allocates
+// nothing, so it finds its record even when allocation fails; in a dictionary
+// out of order the lookup keeps its scratch copy, and its failure finds nothing.
+TEST_F(AllocationFailure, IndexedLookupsNeedNoAllocation) {
+    std::vector<Record> records;
+    for (int i = 0; i < 100; ++i) records.push_back({"key " + std::to_string(1000 + i), "c", ""});
+    for (const bool sorted : {true, false}) {
+        SCOPED_TRACE(sorted ? "sorted" : "unsorted");
+        if (!sorted) std::swap(records[10], records[20]);
+        VKCStringDict d;
+        ASSERT_EQ(d.LoadFromTXTStringA(samples::DictionaryText(records).c_str()), 100u);
+        ASSERT_EQ(d.FindStringA("key 1050"), &d.entries[50]);  // builds the index if it may
+        failalloc::Arm(1);
+        const StringEntry* found = d.FindStringA(" key 1050 ");
+        EXPECT_EQ(failalloc::Disarm(), !sorted);
+        EXPECT_EQ(found, sorted ? &d.entries[50] : nullptr);
+    }
+}
+
 // Allocation 1 is the script's block; each text shorter than 2048 bytes then
 // costs one lookup, and a lookup that cannot allocate finds nothing.
 TEST_F(AllocationFailure, TheRewriterLeavesATextWhoseLookupFailsUnchanged) {
