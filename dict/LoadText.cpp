@@ -4,48 +4,43 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dict/ByteScan.h"
 #include "dict/RecordArray.h"
 #include "dict/TextFormat.h"
 #include "dict/VKCStringDict.h"
 #include "fileio/FileRange.h"
+#include "platform/PageMemory.h"
 #include "platform/Win32.h"
 
 namespace {
 
 using textformat::Marker;
 
-// The first occurrence of `marker` wholly inside [from, limit), or null.
-char* FindMarker(char* from, const char* limit, const Marker& marker) {
-    if (from >= limit) return nullptr;
-    size_t available = static_cast<size_t>(limit - from);
-#ifdef __GLIBC__
-    return static_cast<char*>(memmem(from, available, marker.bytes, marker.length));
-#else
-    char* hit = std::search(from, from + available, marker.bytes, marker.bytes + marker.length);
-    return hit == from + available ? nullptr : hit;
-#endif
+// The parse finds markers by their line feeds: the record marker holds one,
+// its second byte, and every other marker holds one, its last byte. A marker
+// can then be told by the bytes around one line feed, and the line feeds are
+// found many bytes at a time (dict/ByteScan.h).
+constexpr bool HasOneLineFeedAt(const Marker& marker, size_t at) {
+    for (size_t i = 0; i < marker.length; ++i) {
+        if ((marker.bytes[i] == '\n') != (i == at)) return false;
+    }
+    return true;
 }
+static_assert(HasOneLineFeedAt(textformat::kRecord, 1), "record marker: line feed second");
+static_assert(HasOneLineFeedAt(textformat::kEngStart, textformat::kEngStart.length - 1) &&
+                  HasOneLineFeedAt(textformat::kEngEnd, textformat::kEngEnd.length - 1) &&
+                  HasOneLineFeedAt(textformat::kChiStart, textformat::kChiStart.length - 1) &&
+                  HasOneLineFeedAt(textformat::kChiEnd, textformat::kChiEnd.length - 1) &&
+                  HasOneLineFeedAt(textformat::kRemarkStart, textformat::kRemarkStart.length - 1) &&
+                  HasOneLineFeedAt(textformat::kRemarkEnd, textformat::kRemarkEnd.length - 1),
+              "section markers: line feed last");
 
-enum class SectionResult { kOk, kNoStart, kNoEnd };
-
-// Takes one section: its start marker is searched from `from`, its end marker
-// from the start marker's first byte. The two bytes in front of the end
-// marker close the text and are dropped; a text shorter than those two bytes
-// is empty. On success the text is NUL-terminated at its length and
-// `*cursor` moves one byte past the end marker's first byte, so that the NUL
-// of an empty text (written onto that first byte) never cuts a later search.
-SectionResult TakeSection(char* from, const char* limit, const Marker& start, const Marker& end,
-                          char** text, uint32_t* length, char** cursor) {
-    char* startMarker = FindMarker(from, limit, start);
-    if (startMarker == nullptr) return SectionResult::kNoStart;
-    *text = startMarker + start.length;
-    char* endMarker = FindMarker(startMarker, limit, end);
-    if (endMarker == nullptr) return SectionResult::kNoEnd;
-    ptrdiff_t distance = endMarker - *text;
-    *length = distance >= 2 ? static_cast<uint32_t>(distance - 2) : 0;
-    (*text)[*length] = '\0';
-    *cursor = endMarker + 1;
-    return SectionResult::kOk;
+// True when the record marker begins one byte in front of the line feed at
+// `lineFeed` and ends by `limit`. REQUIRES: lineFeed > block start.
+bool RecordMarkerAt(const char* lineFeed, const char* limit) {
+    using textformat::kRecord;
+    return limit - lineFeed >= static_cast<ptrdiff_t>(kRecord.length - 1) && lineFeed[-1] == '\r' &&
+           std::memcmp(lineFeed + 1, kRecord.bytes + 2, kRecord.length - 2) == 0;
 }
 
 // Composes the message for a record whose marker is missing and sends it to
@@ -54,6 +49,16 @@ void ReportBrokenRecord(int message, uint32_t index) {
     char text[1024];
     wsprintfA(text, textformat::kMissingMarkerMessages[message], static_cast<int>(index));
     OutputDebugStringA(text);
+}
+
+// A pool block for `dataSize` bytes and the four the parse appends, advised
+// for huge pages before anything touches it: filling a large block page by
+// small page costs more than reading the file into it.
+char* NewBlock(uint32_t dataSize) {
+    const size_t bytes = static_cast<size_t>(dataSize) + 4;
+    char* block = new char[bytes];
+    platform::AdviseHugePages(block, bytes);
+    return block;
 }
 
 bool AcceptableSize(uint32_t size) {
@@ -89,7 +94,7 @@ bool VKCStringDict::ResolvePath(const char* fileName, char* resolved) {
 
 char* VKCStringDict::NewPool() {
     ReleaseBlocks();
-    pool = new char[static_cast<size_t>(dataSize) + 4];
+    pool = NewBlock(dataSize);
     return pool;
 }
 
@@ -102,52 +107,85 @@ uint32_t VKCStringDict::ParsePool() {
     poolCapacity = dataSize;
     poolUsed = dataSize;
 
-    // The first NUL ends all that the parse sees. The NULs the parse writes
-    // all lie behind its cursor, so this bound is fixed once.
-    const char* limit = pool + std::strlen(pool);
-
+    // Counting pass: the record markers before the first NUL, which ends all
+    // that the parse sees. pool[dataSize + 2] is a NUL, so the scan stops.
+    const char* const blockEnd = pool + dataSize + 3;
+    const char* limit = blockEnd;
     uint32_t records = 0;
-    for (char* at = pool; (at = FindMarker(at, limit, kRecord)) != nullptr; at += kRecord.length) {
-        ++records;
-    }
+    bytescan::ForEach(pool, blockEnd, '\n', '\0', [&](const char* at) {
+        if (*at == '\0') {
+            limit = at;
+            return false;
+        }
+        if (at != pool && RecordMarkerAt(at, blockEnd)) ++records;
+        return true;
+    });
     if (records == 0) return 0;
     entryBlock = recordarray::Allocate(records);
     entries = entryBlock;
     entryCapacity = records;
 
-    char* cursor = pool;
+    // Parse pass. Each marker is the first of its kind at or after a point
+    // that only moves forward (the cursor, or the marker found before it), so
+    // one scan over the line feeds, in order, meets each wanted marker where
+    // a search from that point would find it. The NULs the parse writes all
+    // lie in front of that point, so they never change a marker still wanted.
+    struct Wanted {
+        const Marker* marker;
+        bool isStart;
+        int section;  // 0 ENG, 1 CHI, 2 Remark00
+    };
+    static const Wanted kOrder[6] = {{&kEngStart, true, 0},    {&kEngEnd, false, 0},
+                                     {&kChiStart, true, 1},    {&kChiEnd, false, 1},
+                                     {&kRemarkStart, true, 2}, {&kRemarkEnd, false, 2}};
+    const char* from = pool;  // where the wanted marker may begin at the earliest
+    int step = -1;            // -1: a record marker; else the index in kOrder
     uint32_t i = 0;
-    for (; i < records; ++i) {
-        char* recordMarker = FindMarker(cursor, limit, kRecord);
-        if (recordMarker == nullptr) break;
-        StringEntry& entry = entries[i];
-        struct Section {
-            char* from;
-            const Marker& start;
-            const Marker& end;
-            char** text;
-            uint32_t* length;
-        };
-        // The ENG start marker is searched from the record marker, the others
-        // from the cursor, so a record lacking a section takes a later one.
-        const Section sections[3] = {
-            {recordMarker, kEngStart, kEngEnd, &entry.eng, &entry.engLen},
-            {nullptr, kChiStart, kChiEnd, &entry.chi, &entry.chiLen},
-            {nullptr, kRemarkStart, kRemarkEnd, &entry.remark, &entry.remarkLen},
-        };
-        for (int s = 0; s < 3; ++s) {
-            const Section& section = sections[s];
-            char* from = section.from != nullptr ? section.from : cursor;
-            SectionResult result = TakeSection(from, limit, section.start, section.end,
-                                               section.text, section.length, &cursor);
-            if (result != SectionResult::kOk) {
-                ReportBrokenRecord(2 * s + (result == SectionResult::kNoEnd ? 1 : 0), i);
-                count = i;  // records before the broken one stay usable
-                return 0;
+    char* text = nullptr;
+    bytescan::ForEach(pool, limit, '\n', '\n', [&](const char* at) {
+        for (;;) {  // one line feed may close one marker and open the next
+            if (step < 0) {
+                if (at == pool || at - 1 < from || !RecordMarkerAt(at, limit)) return true;
+                if (i == records) return false;
+                from = at - 1;  // the ENG start marker is looked for from here
+                step = 0;
+                continue;
+            }
+            const Wanted& wanted = kOrder[step];
+            const size_t length = wanted.marker->length;
+            if (static_cast<size_t>(at - from) + 1 < length) return true;
+            char* marker = pool + (at - pool) + 1 - length;
+            if (std::memcmp(marker, wanted.marker->bytes, length - 1) != 0) return true;
+            StringEntry& entry = entries[i];
+            char** texts[3] = {&entry.eng, &entry.chi, &entry.remark};
+            uint32_t* lengths[3] = {&entry.engLen, &entry.chiLen, &entry.remarkLen};
+            if (wanted.isStart) {
+                text = marker + length;
+                *texts[wanted.section] = text;
+                from = marker;  // the end marker is looked for from here
+            } else {
+                // The two bytes in front of the end marker close the text.
+                const ptrdiff_t distance = marker - text;
+                const uint32_t n = distance >= 2 ? static_cast<uint32_t>(distance - 2) : 0;
+                text[n] = '\0';
+                *lengths[wanted.section] = n;
+                // One byte past the end marker's first byte, so that the NUL of
+                // an empty text, written onto that byte, cuts no later search.
+                from = marker + 1;
+            }
+            if (++step == 6) {
+                step = -1;
+                ++i;
             }
         }
-    }
+    });
     count = i;
+    if (step >= 0) {
+        // The record's wanted marker is missing: it is broken, the ones before
+        // it stay usable.
+        ReportBrokenRecord(step, i);
+        return 0;
+    }
     return count;
 }
 
@@ -183,7 +221,7 @@ uint32_t VKCStringDict::LoadFromTXTStringA(const char* text) {
     try {
         // The text may be one of this dictionary's own texts, so it is copied
         // into the new block before the old pool is released.
-        char* block = new char[static_cast<size_t>(dataSize) + 4];
+        char* block = NewBlock(dataSize);
         std::memcpy(block, text, dataSize);
         ReleaseBlocks();
         pool = block;

@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "dict/VKCStringDict.h"
+#include "platform/PageMemory.h"
 
 namespace recordarray {
 
@@ -21,7 +23,12 @@ constexpr uint64_t kRecordSize32 = 24;
 // releases it with Release().
 inline StringEntry* Allocate(uint64_t n) {
     if (n * kRecordSize32 > 0xFFFFFFFFull) throw std::bad_alloc();
-    return reinterpret_cast<StringEntry*>(new char[n * sizeof(StringEntry)]());
+    const size_t bytes = static_cast<size_t>(n * sizeof(StringEntry));
+    char* block = new char[bytes];
+    // Advised before it is zeroed, which is its first touch.
+    platform::AdviseHugePages(block, bytes);
+    std::memset(block, 0, bytes);
+    return reinterpret_cast<StringEntry*>(block);
 }
 
 // The size of the zero-filled placeholder blocks that a new dictionary holds
