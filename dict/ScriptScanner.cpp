@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "dict/ByteScan.h"
+
 namespace scriptscan {
 
 const unsigned char* NextOpening(const unsigned char* from, const unsigned char* end) {
-    while (from < end && *from != '[' && *from != '"') ++from;
-    return from;
+    const char* at =
+        bytescan::ForEach(reinterpret_cast<const char*>(from), reinterpret_cast<const char*>(end),
+                          '[', '"', [](const char*) { return false; });
+    return reinterpret_cast<const unsigned char*>(at);
 }
 
 Scanner::Scanner(const void* data, size_t size)
