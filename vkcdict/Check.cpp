@@ -12,6 +12,8 @@
 #include <memory>
 #include <numeric>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dict/GbkCodec.h"
@@ -43,16 +45,16 @@ std::string RecordName(const DictFile& f, uint32_t i) {
 // For each record, the first record (in file order) with the same ENG text,
 // or the record itself.
 std::vector<uint32_t> FirstTwins(const DictFile& f) {
-    std::vector<uint32_t> order(f.count());
-    std::iota(order.begin(), order.end(), 0u);
     auto eng = [&f](uint32_t i) { return std::string_view(f.record(i).eng, f.record(i).engLen); };
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return eng(a) < eng(b); });
     std::vector<uint32_t> first(f.count());
-    for (size_t k = 0; k < order.size(); ++k) {
-        const bool same = k > 0 && eng(order[k]) == eng(order[k - 1]);
-        first[order[k]] = same ? first[order[k - 1]] : order[k];
-    }
+    std::iota(first.begin(), first.end(), 0u);
+    // Strictly ascending keys (the usual case) have no twins.
+    uint32_t i = 1;
+    while (i < f.count() && eng(i - 1) < eng(i)) ++i;
+    if (i >= f.count()) return first;
+    std::unordered_map<std::string_view, uint32_t> seen;
+    seen.reserve(f.count());
+    for (i = 0; i < f.count(); ++i) first[i] = seen.try_emplace(eng(i), i).first->second;
     return first;
 }
 

@@ -16,11 +16,47 @@ using textformat::Marker;
 
 constexpr uint64_t kNone = ~uint64_t{0};
 
-uint64_t Find(std::string_view bytes, uint64_t from, const Marker& marker) {
-    if (from >= bytes.size()) return kNone;
-    size_t at = bytes.find(std::string_view(marker.bytes, marker.length), from);
-    return at == std::string_view::npos ? kNone : at;
-}
+// The bytes a parse sees: the file up to its first NUL, and, when it has none,
+// the CR LF the loader appends. The appended bytes live in a short tail of
+// their own, so the file is never copied.
+class Visible {
+public:
+    Visible(std::string_view bytes, bool lineBreakAppended) : main_(bytes) {
+        if (!lineBreakAppended) return;
+        tailStart_ = main_.size() > kTailKeep ? main_.size() - kTailKeep : 0;
+        tail_.assign(main_.substr(tailStart_));
+        tail_ += "\r\n";
+    }
+
+    // The first occurrence of `marker` starting at or after `from`, or kNone.
+    uint64_t Find(uint64_t from, const Marker& marker) const {
+        const uint64_t hit = Search(main_, from, marker);
+        if (hit != kNone || tail_.empty()) return hit;
+        // Only a match that reaches into the appended bytes is left; it begins
+        // in the tail copy.
+        const uint64_t inTail = Search(tail_, from > tailStart_ ? from - tailStart_ : 0, marker);
+        return inTail == kNone ? kNone : tailStart_ + inTail;
+    }
+
+private:
+    static constexpr size_t kTailKeep = 64;  // longer than any marker
+
+    static uint64_t Search(std::string_view bytes, uint64_t from, const Marker& marker) {
+        if (from >= bytes.size()) return kNone;
+#ifdef __GLIBC__
+        const void* hit =
+            memmem(bytes.data() + from, bytes.size() - from, marker.bytes, marker.length);
+        return hit == nullptr ? kNone : static_cast<const char*>(hit) - bytes.data();
+#else
+        const size_t at = bytes.find(std::string_view(marker.bytes, marker.length), from);
+        return at == std::string_view::npos ? kNone : at;
+#endif
+    }
+
+    std::string_view main_;
+    std::string tail_;
+    uint64_t tailStart_ = 0;
+};
 
 const Marker* const kSectionMarkers[6] = {
     &textformat::kEngStart, &textformat::kEngEnd,      &textformat::kChiStart,
@@ -29,8 +65,9 @@ const Marker* const kSectionMarkers[6] = {
 
 uint64_t CountMarkers(std::string_view bytes) {
     uint64_t n = 0;
-    for (uint64_t at = Find(bytes, 0, textformat::kRecord); at != kNone;
-         at = Find(bytes, at + textformat::kRecord.length, textformat::kRecord)) {
+    const Visible visible(bytes, false);
+    for (uint64_t at = visible.Find(0, textformat::kRecord); at != kNone;
+         at = visible.Find(at + textformat::kRecord.length, textformat::kRecord)) {
         ++n;
     }
     return n;
@@ -42,22 +79,15 @@ MarkerWalk WalkMarkers(std::string_view file) {
     MarkerWalk walk;
     // The loader appends CR LF behind the file and stops at the first NUL.
     walk.nul = std::min<uint64_t>(file.find('\0'), file.size());
-    std::string visible;
-    std::string_view bytes = file.substr(0, walk.nul);
-    if (walk.nul == file.size()) {
-        visible.reserve(file.size() + 2);
-        visible.assign(file.data(), file.size());
-        visible += "\r\n";
-        bytes = visible;
-    }
+    const Visible bytes(file.substr(0, walk.nul), walk.nul == file.size());
 
-    for (uint64_t at = Find(bytes, 0, textformat::kRecord); at != kNone;
-         at = Find(bytes, at + textformat::kRecord.length, textformat::kRecord)) {
+    for (uint64_t at = bytes.Find(0, textformat::kRecord); at != kNone;
+         at = bytes.Find(at + textformat::kRecord.length, textformat::kRecord)) {
         walk.markers.push_back(at);
     }
     uint64_t cursor = 0;
     for (size_t i = 0; i < walk.markers.size(); ++i) {
-        const uint64_t marker = Find(bytes, cursor, textformat::kRecord);
+        const uint64_t marker = bytes.Find(cursor, textformat::kRecord);
         if (marker == kNone) break;
         uint64_t eng = 0;
         for (int s = 0; s < 3; ++s) {
@@ -66,8 +96,8 @@ MarkerWalk WalkMarkers(std::string_view file) {
             // The ENG start marker is searched from the record marker, the
             // others from the cursor: a record lacking a section takes a
             // later record's.
-            const uint64_t startAt = Find(bytes, s == 0 ? marker : cursor, start);
-            const uint64_t endAt = startAt == kNone ? kNone : Find(bytes, startAt, end);
+            const uint64_t startAt = bytes.Find(s == 0 ? marker : cursor, start);
+            const uint64_t endAt = startAt == kNone ? kNone : bytes.Find(startAt, end);
             if (endAt == kNone) {
                 walk.broken = true;
                 walk.missing = 2 * s + (startAt == kNone ? 0 : 1);
@@ -113,28 +143,29 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
     file->lines.clear();
     file->loaded = false;
 
-    std::string bytes;
-    std::string error;
-    if (path == "-" || !ReadInput(path, &bytes, &error)) {
-        diagnostics.Error(path, 0,
-                          "cannot read: " + (path == "-" ? "a dictionary must be a file" : error));
+    FileBlock block;
+    bool tooLong = false;
+    std::string error = "a dictionary must be a file";
+    if (path == "-" || !ReadBlock(path, MaxDictionaryBytes(), &block, &tooLong, &error)) {
+        diagnostics.Error(path, 0, "cannot read: " + error);
         return false;
     }
     if (path.size() >= sizeof(file->dict->path)) {
         diagnostics.Error(path, 0, "the loader takes paths of up to 259 bytes");
         return false;
     }
-    file->size = bytes.size();
+    file->size = block.size;
+    if (tooLong) {
+        diagnostics.Report(path, 0, severity,
+                           "file of " + std::to_string(block.size) +
+                               " bytes: the loader refuses files over " +
+                               std::to_string(MaxDictionaryBytes()) + " bytes");
+        return true;
+    }
+    const std::string_view bytes = block.view();
     file->header = WrittenHeader(bytes);
     if (bytes.empty()) {
         diagnostics.Report(path, 0, severity, "empty file: the loader refuses it");
-        return true;
-    }
-    if (bytes.size() > MaxDictionaryBytes()) {
-        diagnostics.Report(path, 0, severity,
-                           "file of " + std::to_string(bytes.size()) +
-                               " bytes: the loader refuses files over " +
-                               std::to_string(MaxDictionaryBytes()) + " bytes");
         return true;
     }
 
@@ -173,7 +204,7 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
                                "), so the loader makes no record of it");
     }
     const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
-    if (std::string_view(bytes).substr(0, word.size()) == word) {
+    if (bytes.substr(0, word.size()) == word) {
         diagnostics.Report(path, 1, severity,
                            "the record marker word at the very first byte has no line break "
                            "before it: the loader makes no record of it");
@@ -196,7 +227,7 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
                                Count(lost, "record") + " from here on");
     }
     if (walk.nul < bytes.size()) {
-        const uint64_t hidden = CountMarkers(std::string_view(bytes).substr(walk.nul));
+        const uint64_t hidden = CountMarkers(bytes.substr(walk.nul));
         diagnostics.Report(path, lines.LineOf(walk.nul), severity,
                            "NUL byte at offset " + std::to_string(walk.nul) +
                                ": the loader sees nothing after it (" +
