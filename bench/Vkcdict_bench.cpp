@@ -1,0 +1,159 @@
+// Speed of vkcdict's commands against what they are measured by: check, sort
+// and merge against loading the same dictionary (they may take at most three
+// times as long), extract and stats against a vkcsubst run on the same
+// script (at most twice). Each command runs in-process through its own
+// command line; what it prints goes to /dev/null while it is timed.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dict/VKCStringDict.h"
+#include "tool/RewriteScript.h"
+#include "vkcdict/Commands.h"
+
+namespace {
+
+// Files made once for all cases: a sorted dictionary of kRecords records with
+// GBK translations, and a script whose texts are four in five of them.
+constexpr size_t kRecords = 200000;
+constexpr size_t kScriptLines = 200000;
+
+std::string Key(size_t i) {
+    static const char* const kWords[] = {"the", "ship", "keeper", "storm", "light", "door"};
+    char key[96];
+    std::snprintf(key, sizeof(key), "%s %s %s line %07zu", kWords[i % 6], kWords[(i / 6) % 6],
+                  kWords[(i / 36) % 6], i);
+    return key;
+}
+
+struct Inputs {
+    std::string dict = "/tmp/vkc-bench-vkcdict-dict.txt";
+    std::string script = "/tmp/vkc-bench-vkcdict-script.txt";
+    std::string out = "/tmp/vkc-bench-vkcdict-out.txt";
+
+    Inputs() {
+        std::vector<std::string> keys;
+        for (size_t i = 0; i < kRecords; ++i) keys.push_back(Key(i));
+        std::sort(keys.begin(), keys.end());
+        std::string text = "header\r\n";
+        for (const std::string& key : keys) {
+            text += "\r\nmirok_res_No.0\r\nmirok_res_ENG_Start\r\n" + key +
+                    "\r\nmirok_res_ENG_End\r\nmirok_res_CHI_Start\r\n"
+                    "\xB5\xDA\xD2\xBB\xD5\xC2\xB5\xDA\xD2\xBB\xD5\xC2\r\nmirok_res_CHI_End\r\n"
+                    "mirok_res_Remark00_Start\r\n\r\nmirok_res_Remark00_End\r\n";
+        }
+        Write(dict, text);
+        std::mt19937_64 random(5);
+        std::string lines;
+        for (size_t i = 0; i < kScriptLines; ++i) {
+            const size_t k = random() % (kRecords + kRecords / 4);
+            lines += "    narrator \"" + Key(k) + "\" and [" + Key(k + 1) + " ] then more\n";
+        }
+        Write(script, lines);
+    }
+    ~Inputs() {
+        std::remove(dict.c_str());
+        std::remove(script.c_str());
+        std::remove(out.c_str());
+    }
+    static void Write(const std::string& path, const std::string& bytes) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        if (file == nullptr) return;
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+};
+
+const Inputs& Files() {
+    static const Inputs inputs;
+    return inputs;
+}
+
+// Runs `vkcdict ARGS...` in-process with stdout and stderr going nowhere.
+int RunCommand(std::vector<std::string> args) {
+    CLI::App app;
+    AddCheckCommand(app);
+    AddExtractCommand(app);
+    AddMergeCommand(app);
+    AddSortCommand(app);
+    AddStatsCommand(app);
+    std::vector<const char*> argv = {"vkcdict"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::fflush(nullptr);
+    const int saved[2] = {dup(1), dup(2)};
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    int status = 0;
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::Error& error) {
+        status = error.get_exit_code();
+    }
+    std::fflush(nullptr);
+    dup2(saved[0], 1);
+    dup2(saved[1], 2);
+    close(saved[0]);
+    close(saved[1]);
+    close(null);
+    return status;
+}
+
+void Command(benchmark::State& state, std::vector<std::string> args) {
+    Files();
+    for (auto _ : state) {
+        if (RunCommand(args) > 1) state.SkipWithError("the command failed");
+    }
+}
+
+void LoadDictionary(benchmark::State& state) {
+    const Inputs& files = Files();
+    for (auto _ : state) {
+        VKCStringDict dict;
+        benchmark::DoNotOptimize(dict.LoadFromTXTFileA(files.dict.c_str()));
+    }
+}
+BENCHMARK(LoadDictionary)->Unit(benchmark::kMillisecond);
+
+void CheckDictionary(benchmark::State& state) {
+    Command(state, {"check", Files().dict});
+}
+BENCHMARK(CheckDictionary)->Unit(benchmark::kMillisecond);
+
+void SortDictionary(benchmark::State& state) {
+    Command(state, {"sort", Files().dict, "-o", Files().out});
+}
+BENCHMARK(SortDictionary)->Unit(benchmark::kMillisecond);
+
+void MergeDictionaries(benchmark::State& state) {
+    Command(state, {"merge", Files().dict, "-o", Files().out});
+}
+BENCHMARK(MergeDictionaries)->Unit(benchmark::kMillisecond);
+
+// A vkcsubst run: the dictionary loaded once, the script rewritten.
+void VkcsubstRun(benchmark::State& state) {
+    const Inputs& files = Files();
+    for (auto _ : state) {
+        g_dictionary.LoadFromTXTFileA(files.dict.c_str());
+        benchmark::DoNotOptimize(RewriteScriptFile(files.out.c_str(), files.script.c_str()));
+    }
+}
+BENCHMARK(VkcsubstRun)->Unit(benchmark::kMillisecond);
+
+void ExtractTexts(benchmark::State& state) {
+    Command(state, {"extract", Files().script, "--dict", Files().dict, "-o", Files().out});
+}
+BENCHMARK(ExtractTexts)->Unit(benchmark::kMillisecond);
+
+void CountTexts(benchmark::State& state) {
+    Command(state, {"stats", Files().dict, Files().script});
+}
+BENCHMARK(CountTexts)->Unit(benchmark::kMillisecond);
+
+}  // namespace
