@@ -9,48 +9,54 @@
 
 namespace vkcdict {
 
-void RecordUnion::Add(const DictFile& file, Diagnostics& d) {
+void RecordUnion::Add(const DictFile& file) {
+    items_.reserve(items_.size() + file.count());
+    for (uint32_t i = 0; i < file.count(); ++i)
+        items_.push_back({TextsOf(file.record(i)), &file, i});
+}
+
+std::vector<RecordText> RecordUnion::Combine(Diagnostics& d) {
     const bool terminal = StderrIsTerminal();
-    slots_.reserve(slots_.size() + file.count());
-    for (uint32_t i = 0; i < file.count(); ++i) {
-        const RecordText text = TextsOf(file.record(i));
-        auto [it, added] = slots_.try_emplace(text.eng, Slot{text, &file, i});
-        if (added) continue;
-        Slot& slot = it->second;
-        const std::string kept = slot.file->Where(slot.index);
-        if (slot.text.remark.empty()) slot.text.remark = text.remark;
-        if (slot.text.chi.empty() || text.chi.empty() || slot.text.chi == text.chi) {
-            if (slot.text.chi.empty() && !text.chi.empty()) {
-                slot.text.chi = text.chi;
-                slot.file = &file;
-                slot.index = i;
-            } else if (slot.file == &file) {
-                d.Note(file.path, file.lines[i],
+    auto byKey = [](const Item& a, const Item& b) { return a.text.eng < b.text.eng; };
+    // A stable sort keeps the records of one key in file order; a single
+    // sorted file needs none.
+    if (!std::is_sorted(items_.begin(), items_.end(), byKey)) {
+        std::stable_sort(items_.begin(), items_.end(), byKey);
+    }
+    std::vector<RecordText> records;
+    const Item* from = nullptr;  // where the kept translation of the key comes from
+    for (const Item& item : items_) {
+        if (records.empty() || records.back().eng != item.text.eng) {
+            records.push_back(item.text);
+            from = &item;
+            continue;
+        }
+        RecordText& kept = records.back();
+        const RecordText& text = item.text;
+        const std::string where = from->file->Where(from->index);
+        if (kept.remark.empty()) kept.remark = text.remark;
+        if (kept.chi.empty() || text.chi.empty() || kept.chi == text.chi) {
+            if (kept.chi.empty() && !text.chi.empty()) {
+                kept.chi = text.chi;
+                from = &item;
+            } else if (from->file == item.file) {
+                d.Note(item.file->path, item.file->lines[item.index],
                        "duplicate key " + Quote(text.eng.data(), text.eng.size(), terminal) +
-                           " (first at " + kept + "): merged");
+                           " (first at " + where + "): merged");
             }
             continue;
         }
         ++conflicts_;
-        d.Error(file.path, file.lines[i],
+        d.Error(item.file->path, item.file->lines[item.index],
                 "conflict: " + Quote(text.eng.data(), text.eng.size(), terminal) +
                     " is translated " + Quote(text.chi.data(), text.chi.size(), terminal) +
-                    " here and " + Quote(slot.text.chi.data(), slot.text.chi.size(), terminal) +
-                    " at " + kept + "; keeping " + (preferLast_ ? "this one" : "that one"));
+                    " here and " + Quote(kept.chi.data(), kept.chi.size(), terminal) + " at " +
+                    where + "; keeping " + (preferLast_ ? "this one" : "that one"));
         if (preferLast_) {
-            slot.text.chi = text.chi;
-            slot.file = &file;
-            slot.index = i;
+            kept.chi = text.chi;
+            from = &item;
         }
     }
-}
-
-std::vector<RecordText> RecordUnion::Sorted() const {
-    std::vector<RecordText> records;
-    records.reserve(slots_.size());
-    for (const auto& entry : slots_) records.push_back(entry.second.text);
-    std::sort(records.begin(), records.end(),
-              [](const RecordText& a, const RecordText& b) { return a.eng < b.eng; });
     return records;
 }
 
@@ -64,10 +70,10 @@ int WriteUnion(const std::vector<std::string>& paths, const std::string& output,
     for (const std::string& path : paths) {
         files.push_back(std::make_unique<DictFile>());
         if (!OpenDictionary(path, true, d, files.back().get())) return kFailed;
-        all.Add(*files.back(), d);
+        all.Add(*files.back());
         loaded += files.back()->count();
     }
-    const std::vector<RecordText> records = all.Sorted();
+    const std::vector<RecordText> records = all.Combine(d);
     SafeOutput out;
     if (!out.Open(output, d)) return kFailed;
     WriteDictionary(out, files.front()->header, records);

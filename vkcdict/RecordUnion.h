@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "vkcdict/DictFile.h"
@@ -24,20 +23,21 @@ class RecordUnion {
 public:
     explicit RecordUnion(bool preferLast) : preferLast_(preferLast) {}
 
-    void Add(const DictFile& file, Diagnostics& diagnostics);
-    // The records in ascending order of their ENG texts.
-    std::vector<RecordText> Sorted() const;
+    void Add(const DictFile& file);
+    // Combines the records of each key, reporting what it finds (in key
+    // order), and returns them in ascending order of their ENG texts.
+    std::vector<RecordText> Combine(Diagnostics& diagnostics);
     uint64_t conflicts() const { return conflicts_; }
 
 private:
-    struct Slot {
+    struct Item {
         RecordText text;
-        const DictFile* file;  // where the kept translation comes from
+        const DictFile* file;  // where the translation comes from
         uint32_t index;
     };
     bool preferLast_;
     uint64_t conflicts_ = 0;
-    std::unordered_map<std::string_view, Slot> slots_;
+    std::vector<Item> items_;  // in file order, then record order
 };
 
 // merge and sort: the union of the dictionaries at `paths` (loaded in order)
