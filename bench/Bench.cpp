@@ -3,7 +3,10 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -39,17 +42,30 @@ void LoadText(benchmark::State& state) {
 }
 BENCHMARK(LoadText)->Arg(1000)->Arg(100000);
 
+// Lookups in a dictionary of `records` records, hits and misses in equal
+// shares and in random order, over more keys than the caches hold.
 void Lookup(benchmark::State& state) {
-    const size_t records = 100000;
+    const size_t records = static_cast<size_t>(state.range(0));
     VKCStringDict dict;
     dict.LoadFromTXTStringA(DictionaryText(records).c_str());
-    std::vector<std::string> keys;
-    for (size_t i = 0; i < 1024; ++i) keys.push_back("  " + Key(i * 97 % records) + " ");
+    // The keys lie one after another, so that reading them costs the
+    // benchmark no cache misses of its own.
+    constexpr size_t kStride = 32;
+    std::mt19937_64 random(7);
+    const size_t count = std::max<size_t>(records, 1 << 16);
+    std::vector<char> keys(count * kStride);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string key = Key(random() % records) + (i % 2 == 0 ? "" : " and more");
+        std::memcpy(&keys[i * kStride], key.c_str(), key.size() + 1);
+    }
     size_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(dict.FindStringA(keys[i++ % keys.size()].c_str()));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dict.FindStringA(&keys[i * kStride]));
+        if (++i == count) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
-BENCHMARK(Lookup);
+BENCHMARK(Lookup)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000);
 
 // A script of `lines` lines, each with one quoted text that the dictionary
 // holds and one bracketed text that it does not.
