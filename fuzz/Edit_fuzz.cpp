@@ -239,6 +239,11 @@ private:
     std::pair<std::vector<Record>, bool> Generate() {
         std::vector<Record> records(in_.Below(6));
         for (Record& r : records) r = {in_.Text(10), in_.Text(10), in_.Text(6)};
+        // Sometimes enough records for the lookup index (32), from few bytes.
+        if (in_.Flag()) {
+            for (int i = 0; i < 40; ++i)
+                records.push_back({in_.Text(2) + std::to_string(i), "c", ""});
+        }
         const bool sorted = in_.Flag();
         if (sorted) {
             auto byEng = [](const Record& a, const Record& b) { return a.eng < b.eng; };

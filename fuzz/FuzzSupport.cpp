@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace fuzz {
@@ -188,6 +189,25 @@ void CheckCursors(const VKCStringDict& d) {
     Fail("matcher cursors inside one record's texts", __FILE__, __LINE__);
 }
 
+namespace {
+
+// The binary search as the dictionary promises it, over the records as they
+// stand, sorted or not: found, and the record or the insertion position.
+std::pair<bool, uint32_t> PlainSearch(const VKCStringDict& d, const std::string& key) {
+    int64_t lo = 0, hi = static_cast<int64_t>(d.count) - 1;
+    while (lo <= hi) {
+        const int64_t mid = (lo + hi) / 2;
+        const char* text = d.entries[mid].eng != nullptr ? d.entries[mid].eng : "";
+        const int order = key.compare(text);
+        if (order == 0) return {true, static_cast<uint32_t>(mid)};
+        if (order < 0) hi = mid - 1;
+        if (order > 0) lo = mid + 1;
+    }
+    return {false, static_cast<uint32_t>(lo)};
+}
+
+}  // namespace
+
 void CheckLookup(VKCStringDict& d, const char* key) {
     StringEntry* found = d.FindStringA(key);
     const int32_t index = d.FindStringIndexA(key);
@@ -202,6 +222,10 @@ void CheckLookup(VKCStringDict& d, const char* key) {
         FUZZ_CHECK(TextAt(found->eng) == trimmed);
         FUZZ_CHECK(found == d.entries + index);
     }
+    // Whatever the lookup index answers, it is the plain search's answer.
+    const auto [plainFound, plainPosition] = PlainSearch(d, trimmed);
+    FUZZ_CHECK(found == (plainFound ? d.entries + plainPosition : nullptr));
+    FUZZ_CHECK(static_cast<uint32_t>(index) == plainPosition);
     if (!StrictlyAscending(d)) return;
     uint32_t below = 0;  // records whose ENG text sorts before the key
     while (below < d.count && TextAt(d.entries[below].eng) < trimmed) ++below;
