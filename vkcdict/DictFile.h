@@ -6,8 +6,8 @@
 // loader's own steps (MarkerWalk): the same searches from the same places,
 // up to the first NUL byte. The walk also says where the loader stops and
 // which marker it missed, and which record markers it passed over inside
-// other records. The loader remains the authority: Open() checks that the walk
-// and the load agree on every record.
+// other records. The loader remains the authority: OpenDictionary() checks that
+// the walk and the load agree on every record.
 #pragma once
 
 #include <cstdint>

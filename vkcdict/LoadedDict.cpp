@@ -1,8 +1,9 @@
 #include "vkcdict/LoadedDict.h"
 
 #include <algorithm>
-
-#include "vkcdict/Input.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace vkcdict {
 
@@ -11,12 +12,12 @@ bool LoadedDict::Open(const std::string& path, bool image, Diagnostics& diagnost
     if (!image) return OpenDictionary(path, false, diagnostics, &file_);
     file_.path = path;
     file_.dict = std::make_unique<VKCStringDict>();
-    std::string bytes;
-    std::string error;
-    if (!ReadInput(path, &bytes, &error)) {
-        diagnostics.Error(path, 0, "cannot read: " + error);
+    FILE* readable = std::fopen(path.c_str(), "rb");
+    if (readable == nullptr) {
+        diagnostics.Error(path, 0, std::string("cannot read: ") + std::strerror(errno));
         return false;
     }
+    std::fclose(readable);
     std::string loaderPath = path;
 #ifdef _WIN32
     std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
