@@ -26,7 +26,9 @@ public:
     bool Open(const std::string& target, Diagnostics& diagnostics);
     // The stream to write to; valid between a successful Open() and Commit().
     FILE* stream() const { return stream_; }
-    void Write(const char* data, size_t size) { std::fwrite(data, 1, size, stream_); }
+    void Write(const char* data, size_t size) {
+        if (size != 0) std::fwrite(data, 1, size, stream_);  // an empty text may have no data
+    }
     void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
     // Flushes and closes the temporary file and renames it over the target.
     // False, with the reason reported, when a write, the close or the rename
