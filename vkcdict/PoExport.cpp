@@ -70,11 +70,7 @@ std::string FileName(const std::string& path) {
 
 void AppendHeader(const std::string& dict, std::string* out) {
     const std::string date = PoDate();
-#ifdef VKC_VERSION
     const std::string generator = std::string("vkcdict ") + VKC_VERSION;
-#else
-    const std::string generator = "vkcdict";
-#endif
     po::Entry header;
     header.id.present = true;
     header.str.emplace_back();
