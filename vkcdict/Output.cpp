@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -30,6 +31,13 @@ FILE* CreateTemporary(const std::string& base, std::string* name) {
     FILE* file = std::fopen(pattern.c_str(), "wb");
 #else
     int fd = mkstemp(&pattern[0]);
+    if (fd >= 0) {
+        // mkstemp makes the file private (0600); the output gets the
+        // permissions any new file gets (0666 less the umask).
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
     if (fd >= 0 && file == nullptr) {
         close(fd);
