@@ -1,6 +1,7 @@
 // Every command that writes refuses an output that names one of its inputs
 // and, when the target cannot be written, fails with status 2, leaving the
-// target as it was and no temporary file behind.
+// target as it was and no temporary file behind. Usage errors are status 2
+// too; --help and --version succeed.
 #include <filesystem>
 
 #include "VkcdictFixture.h"
@@ -45,6 +46,22 @@ TEST_F(Vkcdict, AFailedWriteLeavesTheTargetAsItWas) {
         EXPECT_EQ(Run(args).status, 2) << args[0];
         EXPECT_EQ(Read(args[1]), input);
     }
+}
+
+// --help and --version succeed; a usage error is status 2.
+TEST_F(Vkcdict, UsageErrorsAreStatusTwo) {
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("vkcdict ", 0), 0u) << version.out;
+    for (const char* command : {"check", "extract", "merge", "sort", "stats", "subst", "compile",
+                                "decompile", "lookup", "match"}) {
+        const Result help = Run({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find(command), std::string::npos) << command;
+        EXPECT_EQ(Run({command}).status, 2) << command;
+    }
+    EXPECT_EQ(Run({}).status, 2);
+    EXPECT_EQ(Run({"no-such-command"}).status, 2);
 }
 
 }  // namespace
