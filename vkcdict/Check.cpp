@@ -26,18 +26,6 @@ namespace vkcdict {
 
 namespace {
 
-std::string Hex(const char* data, size_t size) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        text += "\\x";
-        text += kHex[c >> 4];
-        text += kHex[c & 15];
-    }
-    return text;
-}
-
 std::string RecordName(const DictFile& f, uint32_t i) {
     return "record " + std::to_string(i) + " (line " + std::to_string(f.lines[i]) + ")";
 }
@@ -131,7 +119,7 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
             d.Error(f.path, f.lines[i],
                     name + ": invalid GBK in the CHI text at byte " +
                         std::to_string(firstError.offset) + ": " +
-                        Hex(r.chi + firstError.offset, firstError.length) +
+                        HexBytes(r.chi + firstError.offset, firstError.length) +
                         (invalid > 1 ? " (" + Count(invalid - 1, "more sequence") + ")" : ""));
         }
 
@@ -148,7 +136,7 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
         if (misread != 0) {
             d.Warning(f.path, f.lines[i],
                       name + ": the CHI text holds " + Quote(r.chi + firstAt, 2, terminal) + " (" +
-                          Hex(r.chi + firstAt, 2) + ") at byte " + std::to_string(firstAt) +
+                          HexBytes(r.chi + firstAt, 2) + ") at byte " + std::to_string(firstAt) +
                           (misread > 1 ? " and " + Count(misread - 1, "more character") : "") +
                           ", whose second byte is '" + std::string(1, r.chi[firstAt + 1]) +
                           "': script parsers that read bytes misread it");

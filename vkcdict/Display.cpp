@@ -67,7 +67,6 @@ std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
         text += ForStream(std::string(data + run, i - run), terminal);
         run = i + 1;
         if (i == shown) break;
-        static const char kHex[] = "0123456789ABCDEF";
         if (c == '\r') {
             text += "\\r";
         } else if (c == '\n') {
@@ -75,9 +74,7 @@ std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
         } else if (c == '\t') {
             text += "\\t";
         } else {
-            text += "\\x";
-            text += kHex[c >> 4];
-            text += kHex[c & 15];
+            text += HexBytes(data + i, 1);
         }
     }
     text += "\"";
@@ -87,6 +84,18 @@ std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
 
 std::string ForStream(const std::string& bytes, bool terminal) {
     return terminal ? ToConsole(gbk::ToDisplay(bytes.data(), bytes.size())) : bytes;
+}
+
+std::string HexBytes(const char* data, size_t size) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        text += "\\x";
+        text += kHex[c >> 4];
+        text += kHex[c & 15];
+    }
+    return text;
 }
 
 }  // namespace vkcdict

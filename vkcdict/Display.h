@@ -27,6 +27,10 @@ inline std::string Quote(const std::string& text, bool terminal) {
     return Quote(text.data(), text.size(), terminal);
 }
 
+// Each byte as the four characters \xNN (uppercase hex), for naming bytes
+// that are not valid text.
+std::string HexBytes(const char* data, size_t size);
+
 // Bytes for a stream: converted for the terminal when `terminal`, else as
 // they are.
 std::string ForStream(const std::string& bytes, bool terminal);

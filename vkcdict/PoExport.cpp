@@ -40,18 +40,6 @@ struct ExportOptions {
     bool lossy = false;
 };
 
-std::string HexBytes(const char* data, size_t size) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        text += "\\x";
-        text += kHex[c >> 4];
-        text += kHex[c & 15];
-    }
-    return text;
-}
-
 // gettext's date form, in UTC.
 std::string PoDate() {
     const std::time_t now = std::time(nullptr);
