@@ -8,7 +8,19 @@
 
 #include "vkcdict/Commands.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Script and dictionary bytes pass through "-" unchanged, and messages
+    // end in LF as on every platform: no CR LF translation, no Ctrl-Z end.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     CLI::App app{"vkcdict: make, check, combine and apply translation dictionaries", "vkcdict"};
     app.set_version_flag("--version", std::string("vkcdict ") + VKC_VERSION);
     app.require_subcommand(1);

@@ -25,6 +25,10 @@ TEST(VkcdictDisplay, QuotesTextsOnOneLineAndConvertsThemForATerminal) {
          "\"" + std::string(71, 'a') + "\xB5\xDA\"... (75 bytes)"},
     };
     for (const auto& c : cases) {
+#ifdef _WIN32
+        // A Windows console gets its own code page, which the machine decides.
+        if (c.terminal) continue;
+#endif
         EXPECT_EQ(vkcdict::Quote(c.text.data(), c.text.size(), c.terminal), c.shown) << c.text;
     }
 }
