@@ -242,7 +242,8 @@ TEST_F(BadInput, HostileScripts) {
         WriteBytes(dir_.File("dict.txt"), DictionaryText(t.dictionary));
         std::remove(dir_.File("out.txt").c_str());
         testutil::ScopedCwd cwd(dir_.path());
-        EXPECT_EQ(testutil::RunProgram(VKCSUBST_PATH, {"2", "script.txt", "dict.txt", "out.txt"}), 0);
+        EXPECT_EQ(testutil::RunProgram(VKCSUBST_PATH, {"2", "script.txt", "dict.txt", "out.txt"}),
+                  0);
         const std::string out = testutil::ReadBytes(dir_.File("out.txt"));
         EXPECT_EQ(out.size(), t.output.size());
         EXPECT_TRUE(out == t.output);  // no dump of megabytes on failure
