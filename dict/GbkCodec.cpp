@@ -4,13 +4,7 @@
 #include "dict/GbkCodec.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/Win32.h"  // <windows.h>, lean and without min/max
 #else
 #include <iconv.h>
 #endif
