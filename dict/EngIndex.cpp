@@ -29,29 +29,57 @@ uint64_t Hash(const char* text, size_t length) {
     return Mix((h ^ tail) * 0xC4CEB9FE1A85EC53ull);
 }
 
-uint32_t Tag(uint64_t hash) {
-    return static_cast<uint32_t>(hash);
+// A slot's tag: eight bits of the hash that Home() does not use, never 0.
+uint8_t Tag(uint64_t hash) {
+    const uint8_t tag = static_cast<uint8_t>(hash);
+    return tag != 0 ? tag : 1;
+}
+
+inline void Prefetch(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
 }
 
 }  // namespace
 
 int64_t EngIndex::Find(const char* key, size_t length) const {
     const uint64_t hash = Hash(key, length);
-    const uint32_t tag = Tag(hash);
+    const uint8_t tag = Tag(hash);
     for (size_t at = Home(hash);; at = at + 1 == slotCount_ ? 0 : at + 1) {
-        const Slot& slot = slots_[at];
-        if (slot.entry == 0) return -1;
-        if (slot.tag != tag) continue;
+        if (tags_[at] == 0) return -1;
+        if (tags_[at] != tag) continue;
         // strncmp stops at the stored text's NUL, so a shorter text is never
         // read past its end.
+        const Slot& slot = slots_[at];
         const char* text = pool_ + slot.offset;
-        if (std::strncmp(text, key, length) == 0 && text[length] == '\0') return slot.entry - 1;
+        if (std::strncmp(text, key, length) == 0 && text[length] == '\0') return slot.entry;
+    }
+}
+
+void EngIndex::FetchSlot(const char* key, size_t length) const {
+    const size_t at = Home(Hash(key, length));
+    Prefetch(&tags_[at]);
+    Prefetch(&slots_[at]);
+}
+
+void EngIndex::FetchText(const char* key, size_t length) const {
+    const uint64_t hash = Hash(key, length);
+    const uint8_t tag = Tag(hash);
+    for (size_t at = Home(hash); tags_[at] != 0; at = at + 1 == slotCount_ ? 0 : at + 1) {
+        if (tags_[at] != tag) continue;
+        // The record too: the caller reads its CHI text's pointer and length.
+        Prefetch(pool_ + slots_[at].offset);
+        Prefetch(&entries_[slots_[at].entry]);
     }
 }
 
 void EngIndex::Release() {
-    platform::ReleasePages(slots_, sizeof(Slot) * slotCount_);
+    platform::ReleasePages(slots_, Bytes());
     slots_ = nullptr;
+    tags_ = nullptr;
     slotCount_ = 0;
     entries_ = nullptr;
     count_ = 0;
@@ -74,12 +102,13 @@ bool EngIndex::Build(const StringEntry* entries, uint32_t count, const char* poo
     if (entries == nullptr || pool == nullptr || count < kMinRecords) return false;
     // A third of the slots stay empty, so that a miss ends after a probe or two.
     const uint64_t slotCount = uint64_t{count} + count / 2 + 1;
-    if (slotCount > 0xFFFFFFFFu || slotCount * sizeof(Slot) > SIZE_MAX) return false;
+    if (slotCount > 0xFFFFFFFFu || slotCount * (sizeof(Slot) + 1) > SIZE_MAX) return false;
 
-    const size_t bytes = static_cast<size_t>(slotCount * sizeof(Slot));
+    const size_t bytes = static_cast<size_t>(slotCount * (sizeof(Slot) + 1));
     slots_ = static_cast<Slot*>(platform::AllocatePages(bytes));
     if (slots_ == nullptr) return false;
     slotCount_ = static_cast<uint32_t>(slotCount);
+    tags_ = reinterpret_cast<uint8_t*>(slots_ + slotCount_);
 
     // One pass checks the order and fills the table; the first record out of
     // order (or without text, or outside the pool's 4 GiB) drops it again.
@@ -110,15 +139,16 @@ bool EngIndex::Build(const StringEntry* entries, uint32_t count, const char* poo
             previousLength = length;
             hashes[k] = Hash(text, length);
 #if defined(__GNUC__)
+            __builtin_prefetch(&tags_[Home(hashes[k])], 1);
             __builtin_prefetch(&slots_[Home(hashes[k])], 1);
 #endif
         }
         for (uint32_t k = 0; k < batch; ++k) {
             size_t slot = Home(hashes[k]);
-            while (slots_[slot].entry != 0) slot = slot + 1 == slotCount_ ? 0 : slot + 1;
+            while (tags_[slot] != 0) slot = slot + 1 == slotCount_ ? 0 : slot + 1;
             const uint32_t i = first + k;
-            slots_[slot] =
-                Slot{Tag(hashes[k]), i + 1, static_cast<uint32_t>(entries[i].eng - pool)};
+            tags_[slot] = Tag(hashes[k]);
+            slots_[slot] = Slot{i, static_cast<uint32_t>(entries[i].eng - pool)};
         }
     }
     entries_ = entries;

@@ -14,6 +14,10 @@
 // (platform/PageMemory.h), not the global allocator; a table that cannot be
 // had leaves no index, which is no failure: the binary search serves.
 //
+// Each slot has a one-byte tag in an array of its own, 1.5 bytes a record,
+// which stays in the caches where the slots do not: a miss is almost always
+// settled there, and a hit reads one slot and its text.
+//
 // Rebuilding costs about as much as count binary searches, so after an edit
 // the index waits for a share of that many plain lookups before it is built
 // again; a run of edits between lookups then never pays for more than it saves.
@@ -42,6 +46,19 @@ public:
     // REQUIRES: Usable(); no NUL among the `length` bytes.
     int64_t Find(const char* key, size_t length) const;
 
+    // Hints that Find(key, length) will follow soon: FetchSlot starts loading
+    // the tags and slots Find reads first; FetchText, called after FetchSlot
+    // has had time to finish, starts loading the texts and records those
+    // slots name. A
+    // caller that looks up many texts in a row can so overlap the memory
+    // latencies of several lookups. Neither changes any result.
+    // REQUIRES: Usable().
+    void FetchSlot(const char* key, size_t length) const;
+    void FetchText(const char* key, size_t length) const;
+    // True when the table is too large for the caches to keep, so that the
+    // hints above save more than they cost.
+    bool WorthFetching() const { return Bytes() >= kCachedBytes; }
+
     // Drops the index; the next `wait` plain lookups do not rebuild it.
     void Drop(uint32_t wait);
     // Called by a lookup that found the index unusable: true when it is time
@@ -59,11 +76,9 @@ public:
     }
 
 private:
-    // One slot: a record, by its index + 1 (0 marks an empty slot), its ENG
-    // text as an offset into the pool, and 32 bits of the text's hash, which
-    // settle almost every mismatch without reading the text.
+    // One slot: a record, by its index, and its ENG text, as an offset into
+    // the pool. A slot is in use when its tag is not 0.
     struct Slot {
-        uint32_t tag;
         uint32_t entry;
         uint32_t offset;
     };
@@ -73,7 +88,14 @@ private:
         return static_cast<size_t>(((hash >> 32) * slotCount_) >> 32);
     }
 
-    Slot* slots_ = nullptr;
+    // Tables smaller than this mostly stay in the caches of the machines we
+    // measured on (2 MiB of cache a core and less).
+    static constexpr size_t kCachedBytes = size_t{4} << 20;
+
+    size_t Bytes() const { return size_t{slotCount_} * (sizeof(Slot) + 1); }
+
+    Slot* slots_ = nullptr;    // slotCount_ slots, then their tags, in one block
+    uint8_t* tags_ = nullptr;  // 0: the slot is empty; else Tag() of its text's hash
     uint32_t slotCount_ = 0;
     const StringEntry* entries_ = nullptr;
     uint32_t count_ = 0;

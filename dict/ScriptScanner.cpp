@@ -20,7 +20,7 @@ Scanner::Scanner(const void* data, size_t size)
 bool Scanner::Next(Text* text) {
     const unsigned char* opening = NextOpening(at_, end_);
     if (opening == end_) return false;
-    const unsigned char closing = *opening == '[' ? ']' : '"';
+    const unsigned char closing = ClosingFor(*opening);
     const unsigned char* begin = opening + 1;
     // Raw bytes up to the end of the block: a NUL is an ordinary byte here.
     const unsigned char* close = static_cast<const unsigned char*>(

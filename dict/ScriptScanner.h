@@ -25,6 +25,11 @@ struct Text {
     unsigned char closing;         // ']' or '"'; it lies at begin + length
 };
 
+// The delimiter that closes a text opened by `opening` ('[' or '"').
+inline unsigned char ClosingFor(unsigned char opening) {
+    return opening == '[' ? ']' : '"';
+}
+
 // The first byte in [from, end) that is '[' or '"', or `end`.
 const unsigned char* NextOpening(const unsigned char* from, const unsigned char* end);
 

@@ -176,6 +176,8 @@ public:
     StringEntry* entries;     // not owning: the array lookups read (entryBlock, or null)
 
 private:
+    friend struct LookAheadAccess;  // dict/LookAhead.cpp: hints read the index
+
     // The lookup index, and whether a lookup may use it now, after building it
     // when it is due. Dropped with `wait` plain lookups to go before a rebuild.
     EngIndex engIndex_;
