@@ -1,6 +1,8 @@
 // The substitution tool's script rewriter and the one dictionary it reads.
 #pragma once
 
+#include <cstddef>
+
 #include "dict/VKCStringDict.h"
 
 // The tool's dictionary: constructed before main() runs, destroyed at exit.
@@ -15,7 +17,14 @@ extern VKCStringDict g_dictionary;
 // unchanged.
 //
 // The input is opened for update ("r+b"), so a file that cannot be written is
-// refused. Returns 1 when the output was written; 0 when the input cannot be
-// opened or read into memory (no output file is created then) or the output
-// cannot be created or written.
+// refused. A script that is surely another file than the output is read in
+// pieces of kScriptPieceSize bytes while the output is written; one that may
+// be the output itself (the same path, or a link to it) is read whole first.
+// Returns 1 when the output was written; 0 when the input cannot be opened or
+// measured or its block cannot be allocated (no output file is created then)
+// or the output cannot be created or written.
 int RewriteScriptFile(const char* outputPath, const char* inputPath);
+
+// The size of the pieces a script is read in; a text, a plain run or a
+// delimiter may straddle two of them.
+constexpr size_t kScriptPieceSize = size_t{1} << 20;

@@ -2,13 +2,17 @@
 // is compared with a plain statement of the rewriting rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "Samples.h"
 #include "TestUtil.h"
+#include "tool/RewriteScript.h"
 
 namespace {
 
@@ -83,7 +87,16 @@ protected:
         ASSERT_EQ(Run({"2", "script.txt", "dict.txt", "out.txt"}), 0);
         EXPECT_EQ(printedOut, "");
         EXPECT_EQ(printedErr, "");
-        EXPECT_EQ(ReadBytes(dir.File("out.txt")), Rewrite(script, translations));
+        const std::string got = ReadBytes(dir.File("out.txt"));
+        const std::string want = Rewrite(script, translations);
+        if (want.size() < 4096) {
+            EXPECT_EQ(got, want);
+        } else {  // a long script's failure shows where, not megabytes
+            const size_t at =
+                std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
+            EXPECT_TRUE(got == want) << "sizes " << got.size() << " and " << want.size()
+                                     << ", first difference at " << at;
+        }
     }
 
     TempDir dir;
@@ -186,6 +199,68 @@ TEST_F(Vkcsubst, TheDictionaryMayBeABareNameOrAnAbsolutePath) {
     EXPECT_EQ(ReadBytes(dir.File("out1.txt")), "[" + kStartChi + "]");
     EXPECT_EQ(Run({"2", "script.txt", "dict.txt", "out2.txt"}), 0);
     EXPECT_EQ(ReadBytes(dir.File("out2.txt")), "[" + kStartChi + "]");
+}
+
+// A script longer than a piece is read in pieces: every kind of text, closed
+// or not, straddles a piece boundary at several offsets, and the text after
+// it still follows the rule.
+TEST_F(Vkcsubst, TextsStraddlingThePiecesOfALongScriptFollowTheRule) {
+    const std::string fits(2047, 'a');
+    Translations translations = {{"Start", kStartChi}, {fits, "F"}};
+    struct Case {
+        std::string text;
+        std::vector<size_t> before;  // bytes of `text` in front of the boundary
+    };
+    const std::vector<Case> cases = {
+        {"[ Start ]", {0, 1, 2, 8, 9}},
+        {"\"" + fits + "\"", {1, 1000, 2048, 2049}},
+        {"\"" + std::string(2048, 'b') + "\"", {1, 2049, 2050}},
+        {"[" + std::string(3000, 'c') + "[Start] \"Start\"" + "]", {1, 2049, 3001, 3005}},
+        {"\"Start [Start]", {1, 5, 2000}},  // never closed: the rest is plain
+    };
+    for (const Case& c : cases) {
+        for (size_t before : c.before) {
+            SCOPED_TRACE(c.text.substr(0, 12) + " " + std::to_string(before));
+            std::string script(kScriptPieceSize - before, 'x');
+            script += c.text + " [Start] \"" + fits + "\" end";
+            ExpectRewrite(script, translations);
+        }
+    }
+    // Many pieces of dense texts of every length, some not translated.
+    std::mt19937 random(11);
+    std::string script;
+    while (script.size() < 3 * kScriptPieceSize) {
+        const size_t length = random() % 4 == 0 ? random() % 3000 : random() % 12;
+        const char opening = random() % 2 == 0 ? '[' : '"';
+        script += std::string(random() % 40, '.') + opening + std::string(length, 'a') +
+                  (opening == '[' ? ']' : '"');
+        if (length < 12) translations[std::string(length, 'a')] = std::to_string(length % 3);
+    }
+    ExpectRewrite(script + "[aaa", translations);
+}
+
+// The output may name the script itself, directly or through a link: the
+// script is then read whole before the output replaces it.
+TEST_F(Vkcsubst, TheOutputMayBeTheScriptItself) {
+    const Translations translations = {{"Start", kStartChi}};
+    const std::string script = "[Start]" + std::string(2 * kScriptPieceSize, 'x') + "\"Start\"";
+    WriteBytes(dir.File("dict.txt"), Dictionary(translations));
+    std::vector<std::string> outputs = {"script.txt"};
+#ifndef _WIN32
+    outputs.push_back("hard.txt");
+    outputs.push_back("soft.txt");
+#endif
+    for (const std::string& output : outputs) {
+        SCOPED_TRACE(output);
+        namespace fs = std::filesystem;
+        fs::remove(dir.File(output));
+        WriteBytes(dir.File("script.txt"), script);
+        if (output == "hard.txt") fs::create_hard_link(dir.File("script.txt"), dir.File(output));
+        if (output == "soft.txt") fs::create_symlink("script.txt", dir.File(output));
+        ASSERT_EQ(Run({"2", "script.txt", "dict.txt", output}), 0);
+        // Compared as a whole: a failure would print megabytes.
+        EXPECT_TRUE(ReadBytes(dir.File("script.txt")) == Rewrite(script, translations));
+    }
 }
 
 #ifndef _WIN32
