@@ -141,6 +141,7 @@ uint32_t VKCStringDict::LoadFromBINFileA(const char* fileName) {
         poolUsed = fileSize;
         entryCapacity = recordCount;
         count = recordCount;
+        DropIndex(LoadWait());
         return count;
     } catch (...) {
         return 0;  // the holder has released what was allocated

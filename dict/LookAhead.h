@@ -5,7 +5,7 @@
 //
 // A hint reads the dictionary and changes nothing, neither its state nor any
 // later result; it is a no-op until the dictionary's lookup index has been
-// built (by the first lookup after a load) and whenever the index is unusable.
+// built (by a lookup soon after a load) and whenever the index is unusable.
 #pragma once
 
 #include <cstddef>

@@ -105,7 +105,7 @@ VKCStringDict::~VKCStringDict() {
 }
 
 void VKCStringDict::ReleaseBlocks() {
-    DropIndex(0);  // the next load's first lookup builds it
+    DropIndex(0);
     delete[] pool;
     pool = nullptr;
     recordarray::Release(entryBlock);

@@ -22,7 +22,8 @@
 // ascending, which is exactly when the table's answer and the binary search's
 // agree; for any other dictionary, and for every insertion position, the
 // binary search serves. Loads and edits drop or keep the index as they change
-// the records; the first lookup after a load builds it. The index notices a
+// the records; a lookup after a load builds it once a thousandth of the
+// records' worth of lookups have used the binary search. The index notices a
 // changed `entries`, `count` or `pool` by itself, but not a record's `eng`
 // pointer or ENG bytes written directly: a caller who writes those must then
 // call SetENGTextA on that record with the text it now holds (or load again),
@@ -186,6 +187,10 @@ private:
     // Plain lookups an edit's drop waits for: a rebuild costs about as much as
     // a sixteenth of `count` binary searches.
     uint32_t EditWait() const { return count / 16; }
+    // Plain lookups a load's index waits for: a run that looks up fewer texts
+    // than a thousandth of the records never pays for the index, and one that
+    // looks up more loses almost nothing by the wait.
+    uint32_t LoadWait() const { return count / 1024; }
 
     // The ENG binary search over records 0 to count-1 for a trimmed key.
     // Returns true and the record's index in `*position` when found; otherwise
