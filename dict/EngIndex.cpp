@@ -14,21 +14,6 @@ uint64_t Mix(uint64_t h) {
     return h;
 }
 
-// A 64-bit hash of `length` bytes, eight at a time. Only its use inside one
-// process matters, so the words are read in the machine's byte order.
-uint64_t Hash(const char* text, size_t length) {
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ (length * 0xFF51AFD7ED558CCDull);
-    for (; length >= 8; text += 8, length -= 8) {
-        uint64_t word;
-        std::memcpy(&word, text, 8);
-        h = (h ^ word) * 0xC4CEB9FE1A85EC53ull;
-        h ^= h >> 29;
-    }
-    uint64_t tail = 0;
-    std::memcpy(&tail, text, length);
-    return Mix((h ^ tail) * 0xC4CEB9FE1A85EC53ull);
-}
-
 // A slot's tag: eight bits of the hash that Home() does not use, never 0.
 uint8_t Tag(uint64_t hash) {
     const uint8_t tag = static_cast<uint8_t>(hash);
@@ -45,8 +30,22 @@ inline void Prefetch(const void* address) {
 
 }  // namespace
 
-int64_t EngIndex::Find(const char* key, size_t length) const {
-    const uint64_t hash = Hash(key, length);
+// A 64-bit hash of `length` bytes, eight at a time. Only its use inside one
+// process matters, so the words are read in the machine's byte order.
+uint64_t EngIndex::Hash(const char* text, size_t length) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ (length * 0xFF51AFD7ED558CCDull);
+    for (; length >= 8; text += 8, length -= 8) {
+        uint64_t word;
+        std::memcpy(&word, text, 8);
+        h = (h ^ word) * 0xC4CEB9FE1A85EC53ull;
+        h ^= h >> 29;
+    }
+    uint64_t tail = 0;
+    std::memcpy(&tail, text, length);
+    return Mix((h ^ tail) * 0xC4CEB9FE1A85EC53ull);
+}
+
+int64_t EngIndex::Find(const char* key, size_t length, uint64_t hash) const {
     const uint8_t tag = Tag(hash);
     for (size_t at = Home(hash);; at = at + 1 == slotCount_ ? 0 : at + 1) {
         if (tags_[at] == 0) return -1;
@@ -59,14 +58,13 @@ int64_t EngIndex::Find(const char* key, size_t length) const {
     }
 }
 
-void EngIndex::FetchSlot(const char* key, size_t length) const {
-    const size_t at = Home(Hash(key, length));
+void EngIndex::FetchSlot(uint64_t hash) const {
+    const size_t at = Home(hash);
     Prefetch(&tags_[at]);
     Prefetch(&slots_[at]);
 }
 
-void EngIndex::FetchText(const char* key, size_t length) const {
-    const uint64_t hash = Hash(key, length);
+void EngIndex::FetchText(uint64_t hash) const {
     const uint8_t tag = Tag(hash);
     for (size_t at = Home(hash); tags_[at] != 0; at = at + 1 == slotCount_ ? 0 : at + 1) {
         if (tags_[at] != tag) continue;

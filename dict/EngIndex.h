@@ -42,22 +42,24 @@ public:
     bool Usable(const StringEntry* entries, uint32_t count, const char* pool) const {
         return slots_ != nullptr && entries == entries_ && count == count_ && pool == pool_;
     }
-    // Index of the record whose ENG text is the `length` bytes at `key`, or -1.
+    // The hash of the `length` bytes at `key` that every index uses.
+    static uint64_t Hash(const char* key, size_t length);
+    // Index of the record whose ENG text is the `length` bytes at `key`, or -1;
+    // `hash` is Hash(key, length), for a caller that has it already.
     // REQUIRES: Usable(); no NUL among the `length` bytes.
-    int64_t Find(const char* key, size_t length) const;
+    int64_t Find(const char* key, size_t length) const {
+        return Find(key, length, Hash(key, length));
+    }
+    int64_t Find(const char* key, size_t length, uint64_t hash) const;
 
-    // Hints that Find(key, length) will follow soon: FetchSlot starts loading
-    // the tags and slots Find reads first; FetchText, called after FetchSlot
-    // has had time to finish, starts loading the texts and records those
-    // slots name. A
-    // caller that looks up many texts in a row can so overlap the memory
-    // latencies of several lookups. Neither changes any result.
-    // REQUIRES: Usable().
-    void FetchSlot(const char* key, size_t length) const;
-    void FetchText(const char* key, size_t length) const;
-    // True when the table is too large for the caches to keep, so that the
-    // hints above save more than they cost.
-    bool WorthFetching() const { return Bytes() >= kCachedBytes; }
+    // Hints that a Find with this hash will follow soon: FetchSlot starts
+    // loading the tags and slots that Find reads first; FetchText, called
+    // after FetchSlot has had time to finish, starts loading the texts and
+    // records those slots name. A caller that looks up many texts in a row
+    // can so overlap the memory latencies of several lookups. Neither changes
+    // any result. REQUIRES: Usable().
+    void FetchSlot(uint64_t hash) const;
+    void FetchText(uint64_t hash) const;
 
     // Drops the index; the next `wait` plain lookups do not rebuild it.
     void Drop(uint32_t wait);
@@ -87,10 +89,6 @@ private:
     size_t Home(uint64_t hash) const {
         return static_cast<size_t>(((hash >> 32) * slotCount_) >> 32);
     }
-
-    // Tables smaller than this mostly stay in the caches of the machines we
-    // measured on (2 MiB of cache a core and less).
-    static constexpr size_t kCachedBytes = size_t{4} << 20;
 
     size_t Bytes() const { return size_t{slotCount_} * (sizeof(Slot) + 1); }
 

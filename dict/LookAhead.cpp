@@ -13,40 +13,33 @@ struct LookAheadAccess {
 };
 
 namespace lookahead {
-namespace {
 
-// The text FindStringA looks for: up to the first NUL, blanks trimmed.
-const char* Key(const char* text, size_t* length) {
-    const void* nul = std::memchr(text, '\0', *length);
-    size_t n = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text) : *length;
-    while (n != 0 && text[n - 1] == ' ') --n;
-    while (n != 0 && *text == ' ') {
+Key Prepare(const char* text, size_t length) {
+    const void* nul = std::memchr(text, '\0', length);
+    if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+    while (length != 0 && text[length - 1] == ' ') --length;
+    while (length != 0 && *text == ' ') {
         ++text;
-        --n;
+        --length;
     }
-    *length = n;
-    return text;
+    return Key{text, length, EngIndex::Hash(text, length)};
 }
 
-}  // namespace
+void FetchSlot(const VKCStringDict& dict, const Key& key) {
+    if (const EngIndex* index = LookAheadAccess::Index(dict)) index->FetchSlot(key.hash);
+}
 
-bool Worthwhile(const VKCStringDict& dict) {
+void FetchText(const VKCStringDict& dict, const Key& key) {
+    if (const EngIndex* index = LookAheadAccess::Index(dict)) index->FetchText(key.hash);
+}
+
+bool Find(VKCStringDict& dict, const Key& key, StringEntry** found) {
     const EngIndex* index = LookAheadAccess::Index(dict);
-    return index != nullptr && index->WorthFetching();
-}
-
-void FetchSlot(const VKCStringDict& dict, const char* text, size_t length) {
-    if (const EngIndex* index = LookAheadAccess::Index(dict)) {
-        const char* key = Key(text, &length);
-        index->FetchSlot(key, length);
-    }
-}
-
-void FetchText(const VKCStringDict& dict, const char* text, size_t length) {
-    if (const EngIndex* index = LookAheadAccess::Index(dict)) {
-        const char* key = Key(text, &length);
-        index->FetchText(key, length);
-    }
+    if (index == nullptr) return false;
+    // FindStringA's indexed path, with the key it would trim and hash.
+    const int64_t at = index->Find(key.key, key.length, key.hash);
+    *found = at >= 0 ? &dict.entries[at] : nullptr;
+    return true;
 }
 
 }  // namespace lookahead

@@ -45,10 +45,6 @@ public:
         std::memcpy(buffer_ + used_, bytes, n);
         used_ += n;
     }
-    void Put(unsigned char byte) {
-        if (used_ == sizeof(buffer_)) Flush();
-        buffer_[used_++] = byte;
-    }
     void Flush() {
         if (used_ != 0) std::fwrite(buffer_, 1, used_, file_);
         used_ = 0;
@@ -60,65 +56,77 @@ private:
     unsigned char buffer_[kOutputBufferSize];
 };
 
-// Writes the text that replaces `text`: its record's CHI text when there is
-// one and it is not empty, the text itself otherwise.
-void WriteTranslation(const unsigned char* text, size_t length, Output& out) {
-    if (scriptscan::IsLookedUp(length)) {
+// One text found ahead of its rewriting, prepared for its lookup when it is
+// short enough to have one.
+struct Found {
+    scriptscan::Text text;
+    lookahead::Key key;
+};
+
+// The record whose CHI text replaces `found`, or null when the text stays:
+// it is too long to be looked up, or its record is missing or has an empty
+// CHI text.
+const StringEntry* Translation(const Found& found) {
+    const size_t length = found.text.length;
+    if (!scriptscan::IsLookedUp(length)) return nullptr;
+    StringEntry* entry;
+    if (!lookahead::Find(g_dictionary, found.key, &entry)) {
         char buffer[kTextBufferSize];
-        std::memcpy(buffer, text, length);
+        std::memcpy(buffer, found.text.begin, length);
         buffer[length] = '\0';
-        const StringEntry* entry = g_dictionary.FindStringA(buffer);
-        if (entry != nullptr && entry->chiLen != 0) {
-            out.Write(entry->chi, entry->chiLen);
-            return;
-        }
+        entry = g_dictionary.FindStringA(buffer);
     }
-    out.Write(text, length);
-}
-
-void FetchSlot(const scriptscan::Text& text) {
-    if (scriptscan::IsLookedUp(text.length)) {
-        lookahead::FetchSlot(g_dictionary, reinterpret_cast<const char*>(text.begin), text.length);
-    }
-}
-
-void FetchText(const scriptscan::Text& text) {
-    if (scriptscan::IsLookedUp(text.length)) {
-        lookahead::FetchText(g_dictionary, reinterpret_cast<const char*>(text.begin), text.length);
-    }
+    return entry != nullptr && entry->chiLen != 0 ? entry : nullptr;
 }
 
 // Rewrites the closed texts of [begin, end) in order, with the plain runs in
 // front of them; returns the byte after the last closing delimiter (begin
-// when there is none), up to which everything has been written.
+// when there is none), up to which everything has been written. Bytes that
+// stay as they are go out in runs as long as possible, straight from the
+// script when they are long.
 const unsigned char* RewriteTexts(const unsigned char* begin, const unsigned char* end,
                                   Output& out) {
-    // With a dictionary whose index the caches keep, the hints cost more
-    // than they save.
-    const bool fetch = lookahead::Worthwhile(g_dictionary);
+    // An empty dictionary finds nothing: its texts are not even prepared.
+    const bool lookups = g_dictionary.count != 0;
     scriptscan::Scanner scanner(begin, static_cast<size_t>(end - begin));
-    scriptscan::Text ring[kRing];
+    Found ring[kRing];
     size_t found = 0;  // texts found so far; ring[i % kRing] holds text i
     size_t done = 0;   // texts rewritten so far
     bool more = true;
-    const unsigned char* at = begin;
+    const unsigned char* run = begin;  // the first byte not yet written
+    const unsigned char* at = begin;   // the byte after the last text rewritten
     for (;;) {
         for (; more && found - done < kRing; ++found) {
-            scriptscan::Text& text = ring[found % kRing];
-            more = scanner.Next(&text);
+            Found& next = ring[found % kRing];
+            more = scanner.Next(&next.text);
             if (!more) break;
-            if (!fetch) continue;
-            FetchSlot(text);
-            if (found >= done + kFetchTextAt) FetchText(ring[(found - kFetchTextAt) % kRing]);
+            if (!lookups) continue;
+            if (scriptscan::IsLookedUp(next.text.length)) {
+                next.key = lookahead::Prepare(reinterpret_cast<const char*>(next.text.begin),
+                                              next.text.length);
+                lookahead::FetchSlot(g_dictionary, next.key);
+            }
+            if (found >= done + kFetchTextAt) {
+                const Found& earlier = ring[(found - kFetchTextAt) % kRing];
+                if (scriptscan::IsLookedUp(earlier.text.length)) {
+                    lookahead::FetchText(g_dictionary, earlier.key);
+                }
+            }
         }
-        if (done == found) return at;
-        const scriptscan::Text& text = ring[done++ % kRing];
-        // The run up to and including the opening delimiter goes out as is.
-        out.Write(at, static_cast<size_t>(text.begin - at));
-        WriteTranslation(text.begin, text.length, out);
-        out.Put(text.closing);
-        at = text.begin + text.length + 1;
+        if (done == found) break;
+        const Found& next = ring[done++ % kRing];
+        const StringEntry* entry = lookups ? Translation(next) : nullptr;
+        if (entry != nullptr) {
+            // The run up to and including the opening delimiter, then the
+            // translation; the closing delimiter begins the next run.
+            out.Write(run, static_cast<size_t>(next.text.begin - run));
+            out.Write(entry->chi, entry->chiLen);
+            run = next.text.begin + next.text.length;
+        }
+        at = next.text.begin + next.text.length + 1;
     }
+    out.Write(run, static_cast<size_t>(at - run));
+    return at;
 }
 
 // Rewrites `size` bytes at `data`, the script's next piece; `last` when no

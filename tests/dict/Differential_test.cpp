@@ -3,7 +3,8 @@
 // dictionaries, sorted or not, with duplicate, blank and untrimmed keys, large
 // enough for the lookup index, are loaded, edited and reloaded; after every
 // step each lookup, insertion position and first match piece must be the
-// reference's.
+// reference's, and so must every lookup of the prepared-key path the script
+// rewriter takes (dict/LookAhead.h), hints included.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -13,6 +14,7 @@
 
 #include "Samples.h"
 #include "TestUtil.h"
+#include "dict/LookAhead.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
@@ -43,6 +45,7 @@ std::pair<bool, uint32_t> Reference(const VKCStringDict& d, const std::string& k
 class Differential : public testing::Test {
 protected:
     std::mt19937 random_{20261209};
+    uint64_t preparedAnswers_ = 0;  // lookups the index answered on the prepared path
 
     uint32_t Below(uint32_t n) {
         return std::uniform_int_distribution<uint32_t>(0, n - 1)(random_);
@@ -71,13 +74,23 @@ protected:
         for (uint32_t i = 0; i < d.count; ++i)
             queries.push_back(std::string(" ") + d.entries[i].eng);
         for (uint32_t i = 0; i < d.count + 50; ++i) queries.push_back(Key());
+        // A NUL ends the text FindStringA sees; the rewriter hands over all bytes.
+        for (uint32_t i = 0; i < 20; ++i) queries.push_back(Key() + std::string(1, '\0') + Key());
         for (const std::string& query : queries) {
-            const auto [found, position] = Reference(d, Trimmed(query));
-            ASSERT_EQ(d.FindStringA(query.c_str()), found ? &d.entries[position] : nullptr)
-                << "'" << query << "'";
+            const auto [found, position] = Reference(d, Trimmed(query.c_str()));
+            StringEntry* const expected = found ? &d.entries[position] : nullptr;
+            const lookahead::Key prepared = lookahead::Prepare(query.data(), query.size());
+            lookahead::FetchSlot(d, prepared);
+            lookahead::FetchText(d, prepared);
+            StringEntry* entry = nullptr;
+            if (lookahead::Find(d, prepared, &entry)) {
+                ++preparedAnswers_;
+                ASSERT_EQ(entry, expected) << "prepared '" << query << "'";
+            }
+            ASSERT_EQ(d.FindStringA(query.c_str()), expected) << "'" << query << "'";
             ASSERT_EQ(d.FindStringIndexA(query.c_str()), static_cast<int32_t>(position));
             // A first piece starts a match only on a record that begins with it.
-            const std::string key = Trimmed(query);
+            const std::string key = Trimmed(query.c_str());
             const bool starts = !found && position < d.count &&
                                 std::string(d.entries[position].eng).rfind(key, 0) == 0;
             char out[64];
@@ -139,6 +152,7 @@ TEST_F(Differential, LoadedEditedAndReloadedDictionariesAnswerAsTheReferenceSear
         ASSERT_EQ(d.LoadFromTXTStringA(text.c_str()), 0u);
         ExpectReferenceAnswers(d, "broken load");
     }
+    EXPECT_GT(preparedAnswers_, 1000u);
 }
 
 }  // namespace
