@@ -130,7 +130,12 @@ uint32_t VKCStringDict::ParsePool() {
     const char* const blockEnd = pool + dataSize + 3;
     const char* limit = blockEnd;
     uint32_t records = 0;
-    bytescan::ForEach(pool, blockEnd, '\n', '\0', [&](const char* at) {
+    // Only line feeds with the 'N' of the record marker eleven bytes on can
+    // end one, so only those (and NULs) are visited.
+    constexpr size_t kToN = 11;
+    static_assert(kRecord.bytes[1] == '\n' && kRecord.bytes[1 + kToN] == 'N',
+                  "the record marker's line feed and its N");
+    bytescan::ForEachPair(pool, blockEnd, '\n', kToN, 'N', '\0', [&](const char* at) {
         if (*at == '\0') {
             limit = at;
             return false;
