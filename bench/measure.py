@@ -2,9 +2,13 @@
 """Times the benchmark jobs side by side and prints the table of bench/run.sh.
 
 measure.py VKCSUBST DATA_DIR [ROUNDS]
-Each round runs every command of every job once, in turn, so that a change in
-the machine's load touches all of them alike; the table shows medians. Before
-timing, each vkcsubst output is checked against the Python yardstick's.
+Each round runs every command of every job once, in turn (every other round
+in reverse within each job), so that a change in the machine's load touches
+all of them alike; the table shows medians. Before timing, each vkcsubst
+output is checked against the Python yardstick's.
+
+With VKC_BASELINE set to another vkcsubst (an earlier build, say), that one
+runs in every job too, interleaved alike, and the table gains its column.
 """
 import os
 import statistics
@@ -45,6 +49,11 @@ def main(vkcsubst, data, rounds=5):
             "vkcsubst": [vkcsubst, "2", f("script.txt"), f("big-absent.txt"), f("out-none.txt")],
             "cp": ["cp", f("script.txt"), f("out-cp2.txt")]}),
     ]
+    baseline = os.environ.get("VKC_BASELINE")
+    if baseline:
+        for _, commands in jobs:
+            ours = commands["vkcsubst"]
+            commands["before"] = [baseline] + ours[1:-1] + [ours[-1] + ".before"]
     # Byte-identical outputs first (one untimed run of each job).
     for _, commands in jobs:
         for command in commands.values():
@@ -53,24 +62,37 @@ def main(vkcsubst, data, rounds=5):
                          ("out-plain.txt", "plain.txt"), ("out-none.txt", "script.txt")]:
         if subprocess.call(["cmp", "-s", f(ours), f(theirs)]) != 0:
             sys.exit("outputs differ: %s %s" % (ours, theirs))
+    if baseline:
+        for _, commands in jobs:
+            out = commands["vkcsubst"][-1]
+            if subprocess.call(["cmp", "-s", out, out + ".before"]) != 0:
+                sys.exit("the baseline's output differs: %s" % out)
     print("outputs identical to the Python yardstick's (and to the input without lookups)")
 
     load_before = os.getloadavg()
     times = {(j, c): [] for j, commands in jobs for c in commands}
     memory = {}
-    for _ in range(rounds):
+    for round in range(rounds):
         for j, commands in jobs:
-            for c, command in commands.items():
+            # Every other round reverses each job's order, so that no command
+            # always follows the same one (a large process that just ended
+            # leaves the next one's fresh memory slower to get).
+            order = list(commands.items())
+            for c, command in order[::-1] if round % 2 else order:
                 seconds, mib = run(command)
                 times[(j, c)].append(seconds)
                 memory[(j, c)] = max(memory.get((j, c), 0), mib)
     load_after = os.getloadavg()
 
-    print("\n| job | vkcsubst | Python | cp | vkcsubst peak memory |")
-    print("|---|---|---|---|---|")
+    before = "| baseline " if baseline else ""
+    print("\n| job %s| vkcsubst | Python | cp | vkcsubst peak memory |" % before)
+    print("|---|%s---|---|---|---|" % ("---|" if baseline else ""))
     for j, commands in jobs:
         median = {c: statistics.median(times[(j, c)]) for c in commands}
         cells = ["%.3f s" % median["vkcsubst"]]
+        if baseline:
+            cells.insert(0, "%.3f s (%.1f× vkcsubst)" % (median["before"],
+                                                          median["before"] / median["vkcsubst"]))
         for other in ("python", "cp"):
             if other in median:
                 cells.append("%.2f s (%.1f×)" % (median[other], median[other] / median["vkcsubst"])

@@ -5,7 +5,8 @@
 # load and rewrite benchmarks. Needs about 1 GB of disk in the data folder.
 #
 # bench/run.sh [DATA_DIR] [ROUNDS]   (DATA_DIR defaults to build-bench/data;
-# it is removed at the end unless KEEP_DATA=1)
+# it is removed at the end unless KEEP_DATA=1; VKC_BASELINE=path/to/vkcsubst
+# adds an earlier build, run interleaved with this one)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}
