@@ -47,7 +47,7 @@ uint64_t EngIndex::Hash(const char* text, size_t length) {
 
 int64_t EngIndex::Find(const char* key, size_t length, uint64_t hash) const {
     const uint8_t tag = Tag(hash);
-    for (size_t at = Home(hash);; at = at + 1 == slotCount_ ? 0 : at + 1) {
+    for (size_t at = Home(hash);; at = Next(at)) {
         if (tags_[at] == 0) return -1;
         if (tags_[at] != tag) continue;
         // strncmp stops at the stored text's NUL, so a shorter text is never
@@ -66,7 +66,7 @@ void EngIndex::FetchSlot(uint64_t hash) const {
 
 void EngIndex::FetchText(uint64_t hash) const {
     const uint8_t tag = Tag(hash);
-    for (size_t at = Home(hash); tags_[at] != 0; at = at + 1 == slotCount_ ? 0 : at + 1) {
+    for (size_t at = Home(hash); tags_[at] != 0; at = Next(at)) {
         if (tags_[at] != tag) continue;
         // The record too: the caller reads its CHI text's pointer and length.
         Prefetch(pool_ + slots_[at].offset);
@@ -136,14 +136,11 @@ bool EngIndex::Build(const StringEntry* entries, uint32_t count, const char* poo
             previous = text;
             previousLength = length;
             hashes[k] = Hash(text, length);
-#if defined(__GNUC__)
-            __builtin_prefetch(&tags_[Home(hashes[k])], 1);
-            __builtin_prefetch(&slots_[Home(hashes[k])], 1);
-#endif
+            FetchSlot(hashes[k]);
         }
         for (uint32_t k = 0; k < batch; ++k) {
             size_t slot = Home(hashes[k]);
-            while (tags_[slot] != 0) slot = slot + 1 == slotCount_ ? 0 : slot + 1;
+            while (tags_[slot] != 0) slot = Next(slot);
             const uint32_t i = first + k;
             tags_[slot] = Tag(hashes[k]);
             slots_[slot] = Slot{i, static_cast<uint32_t>(entries[i].eng - pool)};

@@ -89,6 +89,8 @@ private:
     size_t Home(uint64_t hash) const {
         return static_cast<size_t>(((hash >> 32) * slotCount_) >> 32);
     }
+    // The slot a probe tries after `at`.
+    size_t Next(size_t at) const { return at + 1 == slotCount_ ? 0 : at + 1; }
 
     size_t Bytes() const { return size_t{slotCount_} * (sizeof(Slot) + 1); }
 

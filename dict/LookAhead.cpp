@@ -4,11 +4,14 @@
 
 #include "dict/VKCStringDict.h"
 
-// Reaches the dictionary's private index for the hints.
+// Reaches the dictionary's private index and key rule for the hints.
 struct LookAheadAccess {
     static const EngIndex* Index(const VKCStringDict& dict) {
         return dict.engIndex_.Usable(dict.entries, dict.count, dict.pool) ? &dict.engIndex_
                                                                           : nullptr;
+    }
+    static const char* TrimmedKey(const char* text, size_t* length) {
+        return VKCStringDict::TrimmedKey(text, length);
     }
 };
 
@@ -17,12 +20,8 @@ namespace lookahead {
 Key Prepare(const char* text, size_t length) {
     const void* nul = std::memchr(text, '\0', length);
     if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
-    while (length != 0 && text[length - 1] == ' ') --length;
-    while (length != 0 && *text == ' ') {
-        ++text;
-        --length;
-    }
-    return Key{text, length, EngIndex::Hash(text, length)};
+    const char* key = LookAheadAccess::TrimmedKey(text, &length);
+    return Key{key, length, EngIndex::Hash(key, length)};
 }
 
 void FetchSlot(const VKCStringDict& dict, const Key& key) {

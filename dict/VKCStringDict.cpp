@@ -22,19 +22,6 @@ uint32_t NumericKey(const char* eng) {
     return value;
 }
 
-// The trimmed key (TrimSpacesA mode 0) of `text`, found without writing: its
-// first byte, and its length in `*length`.
-const char* TrimmedKey(const char* text, size_t* length) {
-    size_t n = std::strlen(text);
-    while (n != 0 && text[n - 1] == ' ') --n;
-    while (n != 0 && *text == ' ') {
-        ++text;
-        --n;
-    }
-    *length = n;
-    return text;
-}
-
 // A lookup's private copy of the caller's text, trimmed; released on scope exit.
 class ScratchKey {
 public:
@@ -163,11 +150,22 @@ bool VKCStringDict::IndexReady() {
     return engIndex_.BuildDue() && engIndex_.Build(entries, count, pool);
 }
 
+const char* VKCStringDict::TrimmedKey(const char* text, size_t* length) {
+    size_t n = *length;
+    while (n != 0 && text[n - 1] == ' ') --n;
+    while (n != 0 && *text == ' ') {
+        ++text;
+        --n;
+    }
+    *length = n;
+    return text;
+}
+
 StringEntry* VKCStringDict::FindStringA(const char* text) {
     if (text == nullptr || entries == nullptr) return nullptr;
     if (IndexReady()) {
         // No scratch copy: the key is read where the caller holds it.
-        size_t length;
+        size_t length = std::strlen(text);
         const char* key = TrimmedKey(text, &length);
         const int64_t found = engIndex_.Find(key, length);
         return found >= 0 ? &entries[found] : nullptr;
@@ -185,7 +183,7 @@ int32_t VKCStringDict::FindStringIndexA(const char* text) {
     if (text == nullptr || entries == nullptr) return -1;
     if (IndexReady()) {
         // A hit is the search's answer; a miss needs its insertion position.
-        size_t length;
+        size_t length = std::strlen(text);
         const char* key = TrimmedKey(text, &length);
         const int64_t found = engIndex_.Find(key, length);
         if (found >= 0) return static_cast<int32_t>(found);

@@ -30,6 +30,7 @@
 // which drops the index.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "dict/EngIndex.h"
@@ -192,6 +193,10 @@ private:
     // looks up more loses almost nothing by the wait.
     uint32_t LoadWait() const { return count / 1024; }
 
+    // The key a lookup of the `*length` bytes at `text` looks for, found
+    // without writing (TrimSpacesA mode 0): its first byte, and its length in
+    // `*length`. LookAhead prepares its keys with it too.
+    static const char* TrimmedKey(const char* text, size_t* length);
     // The ENG binary search over records 0 to count-1 for a trimmed key.
     // Returns true and the record's index in `*position` when found; otherwise
     // false and the insertion position (0 to count).
