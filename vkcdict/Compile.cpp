@@ -127,6 +127,8 @@ void AddCompileCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "compile", "Write the binary dictionary image of a sorted dictionary text file");
     command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("-o,--output", options->output, "the image")->required();
+    command->add_option("-o,--output", options->output, "the image")
+        ->type_name("IMAGE")
+        ->required();
     SetAction(command, [options] { return RunCompile(*options); });
 }

@@ -62,6 +62,8 @@ void AddDecompileCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "decompile", "Write a binary dictionary image back as a dictionary text file");
     command->add_option("IMAGE", options->image, "binary dictionary image")->required();
-    command->add_option("-o,--output", options->output, "the dictionary text file")->required();
+    command->add_option("-o,--output", options->output, "the dictionary text file")
+        ->type_name("FILE")
+        ->required();
     SetAction(command, [options] { return RunDecompile(*options); });
 }

@@ -37,6 +37,7 @@ struct Occurrences {
 // the others into `found`.
 bool ExtractFrom(const std::string& path, VKCStringDict* dict, Diagnostics& d,
                  std::unordered_map<std::string, Occurrences>* found, uint64_t* occurrences) {
+    WorkingOn working(path);
     std::string script;
     std::string error;
     if (!ReadInput(path, &script, &error)) {
@@ -123,7 +124,10 @@ void AddExtractCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "extract", "Write a dictionary of the scripts' texts that have no translation yet");
     command->add_option("SCRIPT", options->scripts, "game scripts")->required();
-    command->add_option("--dict", options->dict, "dictionary whose translations are kept out");
-    command->add_option("-o,--output", options->output, "new dictionary file")->required();
+    command->add_option("--dict", options->dict, "dictionary whose translations are kept out")
+        ->type_name("DICT");
+    command->add_option("-o,--output", options->output, "new dictionary file")
+        ->type_name("FILE")
+        ->required();
     SetAction(command, [options] { return RunExtract(*options); });
 }

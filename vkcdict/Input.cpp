@@ -1,8 +1,20 @@
+// Inputs are opened with the C library and looked at with fstat before they
+// are read: a regular file is read into a block of its size at once, a
+// folder is refused by name (fopen opens one on Linux, and its "size" from
+// fseek and ftell is 2^63 - 1), and anything else (a pipe, a terminal, a
+// device) is read in pieces until its end.
 #include "vkcdict/Input.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -10,6 +22,76 @@
 #endif
 
 namespace vkcdict {
+
+namespace {
+
+const char kIsDirectory[] = "is a directory";
+const char kOutOfMemory[] = "out of memory";
+
+std::string inWork;
+bool working = false;
+
+enum class Kind { kRegular, kDirectory, kOther };
+
+struct Shape {
+    Kind kind = Kind::kOther;
+    uint64_t size = 0;  // of a regular file
+};
+
+Shape ShapeOf(FILE* in) {
+    Shape shape;
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_fstat64(_fileno(in), &st) != 0) return shape;
+#else
+    struct stat st;
+    if (fstat(fileno(in), &st) != 0) return shape;
+#endif
+    if ((st.st_mode & S_IFMT) == S_IFDIR) shape.kind = Kind::kDirectory;
+    if ((st.st_mode & S_IFMT) == S_IFREG && st.st_size >= 0) {
+        shape.kind = Kind::kRegular;
+        shape.size = static_cast<uint64_t>(st.st_size);
+    }
+    return shape;
+}
+
+// Why `path` could not be opened. Windows' fopen refuses a folder with
+// "Permission denied"; the folder is named as such there too.
+std::string OpenFailure(const std::string& path) {
+    const int error = errno;
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_stat64(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR) return kIsDirectory;
+#else
+    (void)path;
+#endif
+    return std::strerror(error);
+}
+
+// A size that this process could never hold is refused before any
+// allocation is tried.
+size_t BlockSize(uint64_t size) {
+    if (size >= SIZE_MAX / 2) throw std::bad_alloc();
+    return static_cast<size_t>(size);
+}
+
+}  // namespace
+
+WorkingOn::WorkingOn(const std::string& path)
+    : outer_(inWork), hadOuter_(working), exceptions_(std::uncaught_exceptions()) {
+    inWork = path;
+    working = true;
+}
+
+WorkingOn::~WorkingOn() {
+    if (std::uncaught_exceptions() != exceptions_) return;
+    inWork.swap(outer_);
+    working = hadOuter_;
+}
+
+const std::string* WorkingOn::Current() {
+    return working ? &inWork : nullptr;
+}
 
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
     bytes->clear();
@@ -19,22 +101,37 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* error) 
 #endif
     FILE* in = standardInput ? stdin : std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-        *error = std::strerror(errno);
+        *error = OpenFailure(path);
         return false;
     }
-    // A file is read into a block of its size at once; a pipe in pieces.
-    if (!standardInput && std::fseek(in, 0, SEEK_END) == 0) {
-        const long size = std::ftell(in);
-        if (size > 0 && std::fseek(in, 0, SEEK_SET) == 0) {
-            bytes->resize(static_cast<size_t>(size));
-            bytes->resize(std::fread(&(*bytes)[0], 1, bytes->size(), in));
+    bool failed = false;
+    try {
+        const Shape shape = ShapeOf(in);
+        if (shape.kind == Kind::kDirectory) {
+            *error = kIsDirectory;
+            failed = true;
+        } else {
+            if (shape.kind == Kind::kRegular && shape.size > 0) {
+                bytes->resize(BlockSize(shape.size));
+                bytes->resize(std::fread(&(*bytes)[0], 1, bytes->size(), in));
+            }
+            // The rest of a stream, or what a file grew by meanwhile.
+            char buffer[1 << 16];
+            size_t got;
+            while ((got = std::fread(buffer, 1, sizeof(buffer), in)) > 0) {
+                bytes->append(buffer, got);
+            }
+            failed = std::ferror(in) != 0;
+            if (failed) *error = std::strerror(errno);
         }
+    } catch (const std::bad_alloc&) {
+        *error = kOutOfMemory;
+        failed = true;
+    } catch (const std::length_error&) {
+        *error = kOutOfMemory;
+        failed = true;
     }
-    char buffer[1 << 16];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), in)) > 0) bytes->append(buffer, got);
-    const bool failed = std::ferror(in) != 0;
-    if (failed) *error = std::strerror(errno);
+    if (failed) std::string().swap(*bytes);
     if (!standardInput) std::fclose(in);
     return !failed;
 }
@@ -44,22 +141,38 @@ bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* to
     *tooLong = false;
     FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-        *error = std::strerror(errno);
+        *error = OpenFailure(path);
         return false;
     }
     bool read = false;
-    long size = -1;
-    if (std::fseek(in, 0, SEEK_END) == 0) size = std::ftell(in);
-    if (size >= 0 && static_cast<unsigned long>(size) > limit) {
+    const Shape shape = ShapeOf(in);
+    int64_t size = -1;
+    if (shape.kind == Kind::kDirectory) {
+        *error = kIsDirectory;
+        std::fclose(in);
+        return false;
+    }
+    if (shape.kind == Kind::kRegular) {
+        size = static_cast<int64_t>(shape.size);
+    } else if (std::fseek(in, 0, SEEK_END) == 0) {
+        size = std::ftell(in);
+    }
+    if (size >= 0 && static_cast<uint64_t>(size) > limit) {
         *tooLong = true;
-        block->size = static_cast<size_t>(size);
+        block->size = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), SIZE_MAX));
         read = true;
     } else if (size >= 0 && std::fseek(in, 0, SEEK_SET) == 0) {
-        block->data.reset(new char[static_cast<size_t>(size) + 1]);
-        block->size = std::fread(block->data.get(), 1, static_cast<size_t>(size), in);
-        read = std::ferror(in) == 0;
+        try {
+            block->data.reset(new char[static_cast<size_t>(size) + 1]);
+            block->size = std::fread(block->data.get(), 1, static_cast<size_t>(size), in);
+            read = std::ferror(in) == 0;
+            if (!read) *error = std::strerror(errno);
+        } catch (const std::bad_alloc&) {
+            *error = kOutOfMemory;
+        }
+    } else {
+        *error = std::strerror(errno);
     }
-    if (!read) *error = std::strerror(errno);
     std::fclose(in);
     return read;
 }

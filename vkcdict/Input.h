@@ -10,8 +10,9 @@
 namespace vkcdict {
 
 // Reads the file at `path`, or standard input when `path` is "-", into
-// `*bytes` (replaced). False with the reason in `*error` when it cannot be
-// opened or read.
+// `*bytes` (replaced). A pipe or another stream is read to its end. False
+// with the reason in `*error` when it cannot be opened or read: "is a
+// directory" for a folder, "out of memory" when the bytes cannot be held.
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error);
 
 // A whole file in a block of its size, read without first filling the block.
@@ -22,8 +23,29 @@ struct FileBlock {
 };
 // Reads the file at `path` (not stdin) into `*block`, at most `limit` bytes
 // (a longer file is refused before anything is read, with `*tooLong` set).
-// False with the reason in `*error` when it cannot be read.
+// False with the reason in `*error` when it cannot be read, as ReadInput says.
 bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* tooLong,
                std::string* error);
+
+// Names the input that a command is working on while it lives, so that
+// main() can say which file it was when memory runs out. Scopes nest. A
+// scope left by an exception keeps its name in place, for the handler that
+// catches the exception further out.
+class WorkingOn {
+public:
+    explicit WorkingOn(const std::string& path);
+    ~WorkingOn();
+    WorkingOn(const WorkingOn&) = delete;
+    WorkingOn& operator=(const WorkingOn&) = delete;
+
+    // The input in work (or in work when an exception left its scope), or
+    // null.
+    static const std::string* Current();
+
+private:
+    std::string outer_;
+    bool hadOuter_;
+    int exceptions_;
+};
 
 }  // namespace vkcdict

@@ -70,6 +70,16 @@ void AddMatchCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "match", "Hand out a translation piece by piece as its source text arrives on stdin");
     command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
-    command->add_flag("--image", options->image, "DICT is a binary image");
+    command->footer(
+        "Each piece read prints RESULT<tab>PIECE:\n"
+        "  1  a piece of the translation, cut between whole characters and about as long\n"
+        "     in bytes as the piece of source text; the match goes on\n"
+        "  2  the rest of the translation: the pieces so far make up a record's whole\n"
+        "     ENG text, and the match is complete\n"
+        "  0  nothing: no ENG text begins with the piece, the piece does not continue the\n"
+        "     text matched so far, or it is a whole ENG text by itself (lookup finds\n"
+        "     those); the match is abandoned and the next piece starts a new one\n"
+        "Exit status: 0 when no piece got 0, 1 when one did, 2 when DICT cannot be used.");
+    command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
     SetAction(command, [options] { return RunMatch(*options); });
 }

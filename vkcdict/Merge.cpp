@@ -30,11 +30,14 @@ void AddMergeCommand(CLI::App& app) {
     CLI::App* command =
         app.add_subcommand("merge", "Combine dictionaries into one, in sorted order");
     command->add_option("DICT", options->dicts, "dictionary text files, in order")->required();
-    command->add_option("-o,--output", options->output, "the merged dictionary")->required();
+    command->add_option("-o,--output", options->output, "the merged dictionary")
+        ->type_name("FILE")
+        ->required();
     command
         ->add_option("--prefer", options->prefer,
                      "which of two different translations to keep (default: first)")
-        ->check(CLI::IsMember({"first", "last"}));
+        ->check(CLI::IsMember({"first", "last"}))
+        ->option_text("first|last");
     SetAction(command, [options] {
         return WriteUnion(options->dicts, options->output, options->prefer == "last", "merge");
     });

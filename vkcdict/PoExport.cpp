@@ -241,7 +241,9 @@ void AddPoExportCommand(CLI::App& app) {
     CLI::App* command =
         app.add_subcommand("po-export", "Write a dictionary as a gettext PO file in UTF-8");
     command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("-o,--output", options->output, "the PO file to write")->required();
+    command->add_option("-o,--output", options->output, "the PO file to write")
+        ->type_name("FILE")
+        ->required();
     command->add_flag("--template", options->templateOnly,
                       "leave every msgstr empty (a .pot template)");
     command->add_flag("--context", options->context,

@@ -27,7 +27,9 @@ void AddSortCommand(CLI::App& app) {
     auto options = std::make_shared<SortOptions>();
     CLI::App* command = app.add_subcommand("sort", "Put a dictionary's records in key order");
     command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("-o,--output", options->output, "the sorted dictionary")->required();
+    command->add_option("-o,--output", options->output, "the sorted dictionary")
+        ->type_name("FILE")
+        ->required();
     SetAction(command,
               [options] { return WriteUnion({options->dict}, options->output, false, "sort"); });
 }

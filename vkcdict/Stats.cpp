@@ -28,6 +28,7 @@ int RunStats(const StatsOptions& options) {
     if (!OpenDictionary(options.dict, false, d, &dict)) return kFailed;
     std::vector<Tally> tallies;
     for (const std::string& path : options.scripts) {
+        WorkingOn working(path);
         std::string script;
         std::string error;
         if (!ReadInput(path, &script, &error)) {

@@ -152,12 +152,15 @@ void AddSubstCommand(CLI::App& app) {
         app.add_subcommand("subst", "Translate scripts as vkcsubst does, many at a time");
     command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
     command->add_option("SCRIPT", options->scripts, "game scripts (- for stdin)")->required();
-    command->add_option("-o,--output", options->output, "output of the one script (- for stdout)");
+    command->add_option("-o,--output", options->output, "output of the one script (- for stdout)")
+        ->type_name("FILE");
     command->add_option("-d,--directory", options->directory,
-                        "folder for the outputs, each named as its script");
+                        "folder for the outputs, each named as its script")
+        ->type_name("DIR");
     command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
     command->add_option("--backup", options->backup,
-                        "with --in-place: keep each script as SCRIPT+SUFFIX first");
-    command->add_flag("--image", options->image, "DICT is a binary image");
+                        "with --in-place: keep each script as SCRIPT+SUFFIX first")
+        ->type_name("SUFFIX");
+    command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
     SetAction(command, [options] { return RunSubst(*options); });
 }

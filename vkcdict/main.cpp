@@ -7,6 +7,8 @@
 #include <new>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Input.h"
+#include "vkcdict/Usage.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
     AddMatchCommand(app);
     AddPoExportCommand(app);
     AddPoImportCommand(app);
+    vkcdict::SetUsageFormat(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& status) {
@@ -43,7 +46,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
     } catch (const std::bad_alloc&) {
-        std::fputs("vkcdict: error: out of memory\n", stderr);
+        const std::string* file = vkcdict::WorkingOn::Current();
+        std::fprintf(stderr, "%s: error: out of memory\n", file ? file->c_str() : "vkcdict");
         return vkcdict::kFailed;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vkcdict: error: %s\n", error.what());
