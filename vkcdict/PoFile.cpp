@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace po {
 
@@ -62,12 +63,35 @@ int HexDigit(char c) {
     return -1;
 }
 
+// Bytes of a line that is not PO, in double quotes: printable ASCII as it
+// is, every other byte as \xNN, so that nothing of an unknown encoding
+// reaches the terminal.
+std::string Shown(std::string_view bytes) {
+    std::string text = "\"";
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            text += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            text += hex;
+        }
+    }
+    return text + "\"";
+}
+
 class Reader {
 public:
     Reader(const std::function<bool(const Entry&)>& visit, ParseError* error)
         : visit_(visit), error_(error) {}
 
     bool Run(std::string_view bytes) {
+        if (LooksLikeUtf16(bytes)) {
+            line_ = 1;
+            return Fail(
+                "the file looks like UTF-16; a PO file must be UTF-8 (iconv -f UTF-16 -t UTF-8 "
+                "converts it)");
+        }
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         size_t at = 0;
         while (at < bytes.size()) {
@@ -200,6 +224,10 @@ private:
             }
             entry_.str.emplace_back();
             text = &entry_.str.back();
+        } else if (word.empty()) {
+            // Most likely not a PO file at all: show how the line begins.
+            return Fail("expected a keyword, a string or a comment; the line begins " +
+                        Shown(s.substr(0, 24)));
         } else {
             return Fail("unknown keyword '" + std::string(word.substr(0, 40)) + "'");
         }
@@ -255,10 +283,15 @@ private:
                     unsigned value = 0;
                     size_t digits = 0;
                     while (i < s.size() && HexDigit(s[i]) >= 0) {
-                        value = (value << 4 | static_cast<unsigned>(HexDigit(s[i++]))) & 0xFF;
+                        value = std::min(value << 4 | static_cast<unsigned>(HexDigit(s[i++])),
+                                         0x100u);
                         ++digits;
                     }
                     if (digits == 0) return Fail("\\x without hexadecimal digits");
+                    if (value > 0xFF) {
+                        return Fail("the escape " + std::string(s.substr(stop, i - stop)) +
+                                    " is over \\xFF, the largest byte");
+                    }
                     out += static_cast<char>(value);
                     break;
                 }
@@ -270,7 +303,11 @@ private:
                     for (int k = 0; k < 2 && i < s.size() && s[i] >= '0' && s[i] <= '7'; ++k) {
                         value = value * 8 + static_cast<unsigned>(s[i++] - '0');
                     }
-                    out += static_cast<char>(value & 0xFF);
+                    if (value > 0xFF) {
+                        return Fail("the escape " + std::string(s.substr(stop, i - stop)) +
+                                    " is over \\377, the largest byte");
+                    }
+                    out += static_cast<char>(value);
                 }
             }
         }
@@ -315,6 +352,19 @@ void AppendComments(const char* prefix, const std::vector<std::string>& lines, s
 }
 
 }  // namespace
+
+bool LooksLikeUtf16(std::string_view bytes) {
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") return true;
+    // Without a byte order mark: NUL bytes, which UTF-8 text never holds, in
+    // one half of the first pairs of bytes and not in the other.
+    const size_t pairs = std::min<size_t>(bytes.size(), 64) / 2;
+    size_t even = 0, odd = 0;
+    for (size_t k = 0; k < pairs; ++k) {
+        even += bytes[2 * k] == '\0';
+        odd += bytes[2 * k + 1] == '\0';
+    }
+    return pairs >= 2 && (even == 0) != (odd == 0) && std::max(even, odd) * 4 >= pairs;
+}
 
 bool Parse(std::string_view bytes, const std::function<bool(const Entry&)>& visit,
            ParseError* error) {

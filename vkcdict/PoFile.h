@@ -9,7 +9,8 @@
 // knows (\n \t \r \a \b \f \v \\ \" \' \? and octal and hexadecimal ones),
 // obsolete "#~" entries, blank lines anywhere, CR LF line ends and a UTF-8
 // byte order mark. It checks the order of keywords and stops at the first
-// error with its line.
+// error with its line: an escape over one byte's value, a line that is no PO
+// syntax (shown safely), a file in UTF-16.
 #pragma once
 
 #include <cstddef>
@@ -67,6 +68,11 @@ struct ParseError {
 // syntax error. The entry handed out is valid during the call only.
 bool Parse(std::string_view bytes, const std::function<bool(const Entry&)>& visit,
            ParseError* error);
+
+// True when `bytes` look like UTF-16 text: a UTF-16 byte order mark, or NUL
+// bytes in every other place among the first bytes. The reader refuses them
+// with a message that says so.
+bool LooksLikeUtf16(std::string_view bytes);
 
 // Appends `entry` in gettext's layout: translator comments, "#.", "#:" and
 // "#," lines, then msgctxt, msgid, msgid_plural and msgstr. A string that

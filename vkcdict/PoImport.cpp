@@ -9,7 +9,8 @@
 //     and counted, as msgfmt leaves them out; --fuzzy takes them.
 //   - A plural entry, a character GBK lacks (unless --lossy, which writes
 //     '?'), or a text that would not load back stop the import: every one is
-//     reported with FILE.po:LINE and nothing is written.
+//     reported with FILE.po:LINE and nothing is written. An import that
+//     replaced characters is written, counts them and exits 1.
 //   - Entries of one key in several files combine as merge combines records.
 // Without --base the records are written sorted by key (records of one key
 // by msgctxt). With --base the base dictionary is rewritten with its header,
@@ -64,6 +65,7 @@ public:
 
     // False when the file cannot be read or parsed.
     bool Read(const std::string& path) {
+        WorkingOn working(path);
         std::string bytes, reason;
         if (!ReadInput(path, &bytes, &reason)) {
             d_.Error(path, 0, "cannot read: " + reason);
@@ -338,7 +340,8 @@ int Import(const ImportOptions& o) {
     if (catalogue.conflicts() != 0) summary += ", " + Count(catalogue.conflicts(), "conflict");
     if (unnamed != 0) summary += ", " + Count(unnamed, "base record") + " without an entry";
     d.Summary(summary);
-    return d.findings() != 0 ? kFound : kDone;
+    // A lossy import is written as asked, but it is not the catalogue itself.
+    return d.findings() != 0 || catalogue.replaced() != 0 ? kFound : kDone;
 }
 
 }  // namespace
@@ -350,10 +353,13 @@ void AddPoImportCommand(CLI::App& app) {
     auto options = std::make_shared<ImportOptions>();
     CLI::App* command =
         app.add_subcommand("po-import", "Write gettext PO files as a dictionary text file");
-    command->add_option("FILE.po", options->files, "PO files in UTF-8")->required();
-    command->add_option("-o,--output", options->output, "the dictionary to write")->required();
+    command->add_option("FILE", options->files, "PO files in UTF-8")->required();
+    command->add_option("-o,--output", options->output, "the dictionary to write")
+        ->type_name("FILE")
+        ->required();
     command->add_option("--base", options->base,
-                        "put the translations into this dictionary's records");
+                        "put the translations into this dictionary's records")
+        ->type_name("DICT");
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
     SetAction(command, [options] { return Import(*options); });

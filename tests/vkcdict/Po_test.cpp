@@ -83,6 +83,9 @@ TEST(PoFile, ReadsEveryFeature) {
         {"msgstr without msgid", "msgstr \"a\"\n", {"error 1"}},
         {"index out of order", "msgid \"a\"\nmsgid_plural \"b\"\nmsgstr[1] \"\"\n", {"error 3"}},
         {"unknown keyword", "msgid \"a\"\nmsgstring \"b\"\n", {"error 2"}},
+        {"octal escape over a byte", "msgid \"a\"\nmsgstr \"\\400\"\n", {"error 2"}},
+        {"hexadecimal escape over a byte", "msgid \"\\x100\"\nmsgstr \"\"\n", {"error 1"}},
+        {"largest escapes", "msgid \"\\377\\xfF\"\nmsgstr \"\"\n", {"-|\xFF\xFF|||"}},
     };
     for (const ParseRow& row : rows) EXPECT_EQ(ParseAll(row.po), row.expected) << row.name;
 }
@@ -286,6 +289,7 @@ TEST_F(PoCommand, ImportTableOfPoFeatures) {
         int status;
         std::string message;
         std::vector<Record> records;
+        bool whole = false;  // `entries` is the whole file, without the header
     };
     const std::vector<Row> rows = {
         {"fuzzy left out",
@@ -324,12 +328,40 @@ TEST_F(PoCommand, ImportTableOfPoFeatures) {
          1,
          "p.po:6: error: the character \"\xC3\x80\" (U+00C0) has no GBK code",
          {}},
-        {"lossy",
-         "msgid \"a\"\nmsgstr \"\xC3\x80!\"\n",
+        {"lossy: written, counted, not clean",
+         "msgid \"a\"\nmsgstr \"\xC3\x80!\xE2\x82\xAC\xF0\x9F\x98\x80\"\n",
          {"--lossy"},
-         0,
-         "1 character replaced",
-         {{"a", "?!", ""}}},
+         1,
+         "2 characters replaced",
+         {{"a", "?!\x80?", ""}}},
+        {"an octal escape over a byte",
+         "msgid \"a\"\nmsgstr \"\\400\"\n",
+         {},
+         2,
+         "p.po:5: error: the escape \\400 is over \\377",
+         {}},
+        {"not a PO file",
+         "Veskaloran\tVKC\r\n\xFF\x01",
+         {},
+         2,
+         "p.po:1: error: expected a keyword, a string or a comment; the line begins "
+         "\"Veskaloran\\x09VKC\"",
+         {},
+         true},
+        {"UTF-16 with a byte order mark",
+         std::string("\xFF\xFEm\0s\0g\0", 8),
+         {},
+         2,
+         "p.po:1: error: the file looks like UTF-16; a PO file must be UTF-8",
+         {},
+         true},
+        {"UTF-16 without one",
+         std::string("\0m\0s\0g\0i\0d\0 \0\"\0a\0\"", 18),
+         {},
+         2,
+         "looks like UTF-16",
+         {},
+         true},
         {"a foreign context",
          "msgctxt \"menu\"\nmsgid \"a\"\nmsgstr \"\"\n",
          {},
@@ -345,12 +377,12 @@ TEST_F(PoCommand, ImportTableOfPoFeatures) {
     };
     for (const Row& row : rows) {
         testutil::RemoveFile(File("o.txt"));
-        Write("p.po", kHeader + row.entries);
+        Write("p.po", row.whole ? row.entries : kHeader + row.entries);
         std::vector<std::string> args = {"po-import", File("p.po"), "-o", File("o.txt")};
         args.insert(args.end(), row.options.begin(), row.options.end());
         EXPECT_EQ(Run(args), row.status) << row.name << "\n" << Err();
         EXPECT_NE(Err().find(row.message), std::string::npos) << row.name << "\n" << Err();
-        if (row.status != 0) {
+        if (row.status != 0 && row.records.empty()) {
             EXPECT_FALSE(testutil::Exists(File("o.txt"))) << row.name;
         } else {
             Write("want.txt", DictionaryText(row.records));
