@@ -3,6 +3,15 @@
 // -> merge -> subst, which must leave no text of the scripts untranslated.
 #include "VkcdictFixture.h"
 
+#include <new>
+#include <thread>
+
+#include "vkcdict/Input.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace vkcdicttest {
 namespace {
 
@@ -129,6 +138,107 @@ TEST_F(Vkcdict, StatsCountsWhatTheSubstitutionDoes) {
               "script,texts,translated,translated_percent,left,left_percent,distinct_untranslated\n"
               "\"a,b.txt\",1,1,100.0,0,0.0,0\n"
               "total,1,1,100.0,0,0.0,0\n");
+}
+
+// A folder among the inputs is named as such wherever a file is read; subst
+// goes on with the next script, the others stop as for a missing file.
+TEST_F(Vkcdict, AFolderAmongTheInputsIsNamed) {
+    ASSERT_TRUE(testutil::MakeDir(dir.File("folder")));
+    Write("d.txt", Dict({{"a", "1", ""}}));
+    Write("s.txt", "[a]");
+    Write("p.po", "msgid \"a\"\nmsgstr \"\"\n");
+    const std::vector<std::vector<std::string>> runs = {
+        {"subst", "d.txt", "folder", "s.txt", "-d", "out"},
+        {"stats", "d.txt", "folder"},
+        {"extract", "folder", "-o", "n.txt"},
+        {"po-import", "p.po", "folder", "-o", "n.txt"},
+        {"merge", "d.txt", "folder", "-o", "n.txt"},
+        {"sort", "folder", "-o", "n.txt"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_NE(r.err.find("folder: error: cannot read: is a directory\n"), std::string::npos)
+            << args[0] << "\n"
+            << r.err;
+        EXPECT_FALSE(testutil::Exists(dir.File("n.txt"))) << args[0];
+    }
+    EXPECT_EQ(Read("out/s.txt"), "[1]");
+    // Streams are read to their end as before.
+    EXPECT_EQ(Run({"subst", "d.txt", "-", "-o", "-"}, "[a] [b]").out, "[1] [b]");
+}
+
+// In-process: a pipe read to its end (as a shell's <(...) gives one), and
+// the name that main() gives to running out of memory.
+TEST(Input, PipesAreReadAndTheInputInWorkIsNamed) {
+#ifndef _WIN32
+    testutil::TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string sent(200000, 'x');
+    std::thread writer([&] { testutil::WriteBytes(fifo, sent); });
+    std::string got, error;
+    EXPECT_TRUE(vkcdict::ReadInput(fifo, &got, &error)) << error;
+    writer.join();
+    EXPECT_EQ(got, sent);
+#endif
+    const std::string script = "s.txt";
+    auto current = [] {
+        const std::string* name = vkcdict::WorkingOn::Current();
+        return name == nullptr ? std::string("(none)") : *name;
+    };
+    const std::string before = current();
+    {
+        vkcdict::WorkingOn outer("d.txt");
+        { vkcdict::WorkingOn inner(script); }
+        EXPECT_EQ(current(), "d.txt");
+    }
+    EXPECT_EQ(current(), before);
+    try {
+        vkcdict::WorkingOn working(script);
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+        EXPECT_EQ(current(), script);
+    }
+}
+
+struct UsageCase {
+    std::vector<std::string> args;
+    std::string err;  // the first lines of the message
+};
+
+TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
+    const std::string commands =
+        "Commands: check, extract, merge, sort, stats, subst, compile, decompile, lookup, match, "
+        "po-export, po-import\n";
+    const std::vector<UsageCase> cases = {
+        {{"frobnicate"}, "vkcdict: error: unknown command 'frobnicate'\n" + commands},
+        {{}, "vkcdict: error: a command is required\n" + commands},
+        {{"sort"}, "vkcdict: error: sort: DICT is required\nUsage: vkcdict sort [OPTIONS] DICT\n"},
+        {{"po-import", "p.po"},
+         "vkcdict: error: po-import: --output is required\nUsage: vkcdict po-import [OPTIONS] "
+         "FILE...\n"},
+        {{"merge", "a", "-o", "b", "--prefer=middle"}, "vkcdict: error: merge: --prefer: "},
+    };
+    for (const UsageCase& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    }
+    // Every option's placeholder names its role (FILE, DICT, DIR, ...).
+    for (const char* command : {"check", "extract", "merge", "sort", "stats", "subst", "compile",
+                                "decompile", "lookup", "match", "po-export", "po-import"}) {
+        const Result r = Run({command, "--help"});
+        EXPECT_EQ(r.status, 0);
+        for (size_t at = 0; (at = r.out.find("\n  -", at)) != std::string::npos; ++at) {
+            const std::string line = r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
+            EXPECT_EQ(line.find(" TEXT"), std::string::npos) << command << ": " << line;
+        }
+    }
+    const std::string match = Run({"match", "--help"}).out;
+    for (const char* result : {"\n  1  a piece", "\n  2  the rest", "\n  0  nothing", "content)"}) {
+        EXPECT_NE(match.find(result), std::string::npos) << result;
+    }
 }
 
 // The translator's round trip on the shipped example and the test scripts.
