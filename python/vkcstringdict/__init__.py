@@ -93,13 +93,12 @@ class Record(collections.namedtuple("Record", "eng chi remark")):
 
 
 _new_record = tuple.__new__
-_string_at = ctypes.string_at
 
 
 def _record(entry):
-    return _new_record(Record, (_string_at(entry.eng, entry.eng_len),
-                                _string_at(entry.chi, entry.chi_len),
-                                _string_at(entry.remark, entry.remark_len)))
+    """A Record of copies of the texts the library handed out in `entry`."""
+    return _new_record(Record, (entry.eng[:entry.eng_len], entry.chi[:entry.chi_len],
+                                entry.remark[:entry.remark_len]))
 
 
 class Error(Exception):
@@ -122,6 +121,9 @@ class LoadError(Error):
         super().__init__(message, code)
         self.index = index
         self.path = path
+
+
+_find = _lib.vkc_dict_find
 
 
 # ---- Arguments
@@ -379,7 +381,7 @@ class Dictionary:
     def find(self, text):
         """The record whose ENG text equals `text` (blanks around it
         ignored), or None."""
-        result = _lib.vkc_dict_find(self._handle, _text(text), self._entry_ref, None)
+        result = _find(self._handle, _text(text), self._entry_ref, None)
         if result == _native.OK:
             return _record(self._entry)
         if result == _native.NOT_FOUND:

@@ -34,9 +34,11 @@ E_IO = -7
 
 
 class vkc_record(ctypes.Structure):
-    _fields_ = [("eng", ctypes.c_void_p), ("eng_len", ctypes.c_uint32),
-                ("chi", ctypes.c_void_p), ("chi_len", ctypes.c_uint32),
-                ("remark", ctypes.c_void_p), ("remark_len", ctypes.c_uint32)]
+    # Texts as pointers to char, so that a slice copies one out as bytes
+    # (quicker than ctypes.string_at, which is a foreign call of its own).
+    _fields_ = [("eng", ctypes.POINTER(ctypes.c_char)), ("eng_len", ctypes.c_uint32),
+                ("chi", ctypes.POINTER(ctypes.c_char)), ("chi_len", ctypes.c_uint32),
+                ("remark", ctypes.POINTER(ctypes.c_char)), ("remark_len", ctypes.c_uint32)]
 
 
 def _candidates():
