@@ -244,8 +244,10 @@ class Dictionary:
 
     def _load_file(self, call, path, partial):
         source = os.fspath(path)
+        self._source = None
         self._load(call, _path(source), source, partial)
-        self._source = source
+        if call is _lib.vkc_dict_load_file:
+            self._source = source
 
     @classmethod
     def load(cls, path, partial=False):
@@ -292,9 +294,9 @@ class Dictionary:
         return dictionary
 
     def reload(self, partial=False):
-        """Loads the file last loaded with load() again."""
+        """Loads the dictionary text file last loaded with load() again."""
         if self._source is None:
-            raise ValueError("no file was loaded into this dictionary")
+            raise ValueError("no dictionary text file was loaded into this dictionary")
         self.load_error = None
         self._load(lambda handle, _, count: _lib.vkc_dict_reload(handle, count), None,
                    self._source, partial)
@@ -350,7 +352,9 @@ class Dictionary:
     def __getitem__(self, index):
         if isinstance(index, slice):
             return [self[i] for i in range(*index.indices(len(self)))]
-        position = self._position(index)
+        # The library refuses an index past the end (IndexError).
+        position = (index if type(index) is int and 0 <= index <= 0xFFFFFFFF
+                    else self._position(index))
         result = _lib.vkc_dict_record(self._handle, position, self._entry_ref)
         if result != _native.OK:
             self._fail(result)
@@ -358,8 +362,12 @@ class Dictionary:
 
     def __iter__(self):
         index = 0
-        while index < len(self):
-            yield self[index]
+        while True:
+            try:
+                record = self[index]
+            except IndexError:
+                return
+            yield record
             index += 1
 
     def __contains__(self, text):
