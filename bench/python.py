@@ -7,7 +7,7 @@ BUILD_DIR/data, 5; run from anywhere; bench/run.sh runs it)
 Uses bench/run.sh's inputs (generated here when missing: the 194 MB
 dictionary big.txt, the 50 MB script script.txt, the one-text script one.txt)
 and the package in BUILD_DIR/python. Three comparisons, in rounds that
-interleave the commands (medians, warm page cache):
+interleave the commands (medians of wall and of CPU time, warm page cache):
   - loading the dictionary: a Python process that loads it, against vkcsubst
     translating the one-text script with it;
   - rewriting the script: a Python process that loads the dictionary, reads the
@@ -15,7 +15,7 @@ interleave the commands (medians, warm page cache):
     must be identical);
   - one lookup: Dictionary.find over 200,000 texts (80% hits) against the
     same lookups through the C interface from C (bench/find_from_c.c,
-    compiled here with cc); best of 5 passes each.
+    compiled here with cc); CPU time, best of 5 passes each.
 Targets: at most 1.2x for the first two, at most 2 us more per lookup.
 """
 import os
@@ -40,9 +40,13 @@ with open(sys.argv[3], "wb") as f:
 
 
 def seconds(command, environment=None):
+    """Wall and CPU (user + system) seconds of one command."""
     start = time.perf_counter()
-    subprocess.run(command, check=True, env=environment)
-    return time.perf_counter() - start
+    process = subprocess.Popen(command, env=environment)
+    _, status, usage = os.wait4(process.pid, 0)
+    if status != 0:
+        sys.exit("failed: %s" % " ".join(command))
+    return time.perf_counter() - start, usage.ru_utime + usage.ru_stime
 
 
 def main(build="build-bench", data=None, rounds=5):
@@ -82,11 +86,13 @@ def main(build="build-bench", data=None, rounds=5):
             pair = [("vkcsubst", ours, None), ("Python", theirs, environment)]
             for label, command, env in (pair if round % 2 == 0 else pair[::-1]):
                 times.setdefault((name, label), []).append(seconds(command, env))
-    print("%-36s %10s %10s %7s" % ("job", "vkcsubst", "Python", "ratio"))
+    print("%-34s %9s %9s %6s   %9s %9s %6s" % ("job (medians)", "vkcsubst", "Python", "ratio",
+                                               "CPU: C", "Python", "ratio"))
     for name, _, _ in jobs:
-        c = statistics.median(times[(name, "vkcsubst")])
-        p = statistics.median(times[(name, "Python")])
-        print("%-36s %9.3fs %9.3fs %6.2fx" % (name, c, p, p / c))
+        c = [statistics.median(t[i] for t in times[(name, "vkcsubst")]) for i in (0, 1)]
+        p = [statistics.median(t[i] for t in times[(name, "Python")]) for i in (0, 1)]
+        print("%-34s %8.3fs %8.3fs %5.2fx   %8.3fs %8.3fs %5.2fx" %
+              (name, c[0], p[0], p[0] / c[0], c[1], p[1], p[1] / c[1]))
 
     # One lookup: the same texts, from C and from Python.
     sys.path.insert(0, package)
@@ -110,14 +116,14 @@ def main(build="build-bench", data=None, rounds=5):
     found = sum(find(key) is not None for key in keys)
     best = float("inf")
     for _ in range(5):
-        start = time.perf_counter()
+        start = time.process_time()
         for key in keys:
             find(key)
-        best = min(best, time.perf_counter() - start)
+        best = min(best, time.process_time() - start)
     if int(c_found) != 6 * found:
         sys.exit("C found %s, Python %d a pass" % (c_found, found))
     python_ns = best * 1e9 / len(keys)
-    print("one find: C %.0f ns, Python %.0f ns: %.2f us more" %
+    print("one find (CPU time): C %.0f ns, Python %.0f ns: %.2f us more" %
           (float(c_ns), python_ns, (python_ns - float(c_ns)) / 1000))
 
 

@@ -23,7 +23,6 @@ import codecs
 import collections
 import ctypes
 import os
-import secrets
 import stat
 import sys
 
@@ -123,7 +122,7 @@ class LoadError(Error):
         self.path = path
 
 
-_find = _lib.vkc_dict_find
+_find = _native.find_unchecked
 
 
 # ---- Arguments
@@ -173,6 +172,7 @@ class Dictionary:
         if not handle:
             raise MemoryError("vkcstringdict: no memory for a new dictionary")
         self._handle = handle
+        self._handle_argument = ctypes.c_void_p(handle)  # for the unchecked lookup
         self._entry = _native.vkc_record()
         self._entry_ref = ctypes.byref(self._entry)
         self._index = ctypes.c_uint32()
@@ -192,6 +192,7 @@ class Dictionary:
         """Frees the library's handle; the dictionary can no longer be used.
         Closing twice does nothing."""
         handle, self._handle = self._handle, None
+        self._handle_argument = None
         if handle:
             _lib.vkc_dict_free(handle)
 
@@ -389,7 +390,7 @@ class Dictionary:
     def find(self, text):
         """The record whose ENG text equals `text` (blanks around it
         ignored), or None."""
-        result = _find(self._handle, _text(text), self._entry_ref, None)
+        result = _find(self._handle_argument, _text(text), self._entry_ref, None)
         if result == _native.OK:
             return _record(self._entry)
         if result == _native.NOT_FOUND:
@@ -498,7 +499,7 @@ def _create_temporary(folder, name):
     """A new empty file beside `name` in `folder`, created with the mode a new
     file gets (0666 less the umask); returns its path."""
     while True:
-        path = os.path.join(folder, ".%s.%s.tmp" % (name, secrets.token_hex(4)))
+        path = os.path.join(folder, ".%s.%s.tmp" % (name, os.urandom(4).hex()))
         try:
             os.close(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666))
             return path

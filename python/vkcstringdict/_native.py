@@ -8,7 +8,6 @@ The library is looked for, in this order:
      on Windows).
 """
 import ctypes
-import ctypes.util
 import os
 import sys
 
@@ -55,6 +54,7 @@ def _candidates():
         yield "the system's search path", name
     if sys.platform == "win32":
         # Python 3.8 and later leave PATH out of a bare name's DLL search.
+        import ctypes.util
         found = ctypes.util.find_library("vkcstringdict")
         if found:
             yield "PATH", found
@@ -114,6 +114,11 @@ for _name, (_restype, _argtypes) in _PROTOTYPES.items():
         raise ImportError("vkcstringdict: %s lacks %s" % (path, _name)) from None
     _function.restype = _restype
     _function.argtypes = _argtypes
+
+# The lookup again, without argtypes: ctypes then passes each argument by its
+# own type without a conversion call, which is a good part of a lookup's cost
+# from Python. Its callers pass the handle as a c_void_p, the text as bytes.
+find_unchecked = ctypes.CFUNCTYPE(_I)(("vkc_dict_find", lib))
 
 version = lib.vkc_version().decode("ascii")
 if int(version.split(".")[0]) != MAJOR:
