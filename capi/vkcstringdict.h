@@ -67,9 +67,13 @@
 #define VKC_VERSION_MINOR 0
 #define VKC_VERSION_PATCH 0
 
+/* VKC_STATIC: the C interface is linked into the program itself rather than
+ * taken from the shared library (the project's own allocation tests do so). */
 #if defined(_WIN32)
 #define VKC_CALL __cdecl
-#if defined(VKC_BUILDING_LIBRARY)
+#if defined(VKC_STATIC)
+#define VKC_API
+#elif defined(VKC_BUILDING_LIBRARY)
 #define VKC_API __declspec(dllexport)
 #else
 #define VKC_API __declspec(dllimport)

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "dict/FailureNote.h"
 #include "dict/RecordArray.h"
 #include "dict/VKCStringDict.h"
 
@@ -221,6 +222,7 @@ StringEntry* VKCStringDict::AddStringA(const char* eng, const char* chi, const c
         DropIndex(EditWait());
         return &e;
     } catch (...) {
+        failurenote::NoteMemory();
         return nullptr;
     }
 }

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "dict/BinaryFormat.h"
+#include "dict/FailureNote.h"
 #include "dict/RecordArray.h"
 #include "dict/TextFormat.h"
 #include "dict/VKCStringDict.h"
@@ -144,6 +145,7 @@ uint32_t VKCStringDict::LoadFromBINFileA(const char* fileName) {
         DropIndex(LoadWait());
         return count;
     } catch (...) {
+        failurenote::NoteMemory();
         return 0;  // the holder has released what was allocated
     }
 }

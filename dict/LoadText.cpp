@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dict/ByteScan.h"
+#include "dict/FailureNote.h"
 #include "dict/RecordArray.h"
 #include "dict/TextFormat.h"
 #include "dict/VKCStringDict.h"
@@ -67,6 +68,7 @@ void ReportBrokenRecord(int message, uint32_t index) {
     char text[1024];
     wsprintfA(text, textformat::kMissingMarkerMessages[message], static_cast<int>(index));
     OutputDebugStringA(text);
+    failurenote::NoteBrokenRecord(message, index);
 }
 
 // A pool block for `dataSize` bytes and the four the parse appends, advised
@@ -231,6 +233,7 @@ uint32_t VKCStringDict::LoadFromTXTFileA(const char* fileName) {
         return ParsePool();
     } catch (...) {
         ReleaseBlocks();
+        failurenote::NoteMemory();
         return 0;
     }
 }
@@ -252,6 +255,7 @@ uint32_t VKCStringDict::LoadFromTXTStringA(const char* text) {
         return ParsePool();
     } catch (...) {
         ReleaseBlocks();
+        failurenote::NoteMemory();
         return 0;
     }
 }

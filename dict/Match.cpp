@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "dict/FailureNote.h"
 #include "dict/GbkChar.h"
 #include "dict/VKCStringDict.h"
 
@@ -93,6 +94,7 @@ int32_t VKCStringDict::MatchNextA(const char* text, char* out, uint32_t capacity
     } catch (...) {
         // The state is untouched, so a match in progress survives and the
         // caller may pass the same piece again.
+        failurenote::NoteMemory();
         return kNothing;
     }
     uint32_t keyLength = 0;

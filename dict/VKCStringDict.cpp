@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "dict/FailureNote.h"
 #include "dict/RecordArray.h"
 
 namespace {
@@ -175,6 +176,7 @@ StringEntry* VKCStringDict::FindStringA(const char* text) {
         uint32_t position;
         return SearchEng(scratch.key(), &position) ? &entries[position] : nullptr;
     } catch (...) {
+        failurenote::NoteMemory();
         return nullptr;
     }
 }
@@ -194,6 +196,7 @@ int32_t VKCStringDict::FindStringIndexA(const char* text) {
         SearchEng(scratch.key(), &position);
         return static_cast<int32_t>(position);
     } catch (...) {
+        failurenote::NoteMemory();
         return -1;
     }
 }

@@ -1,0 +1,93 @@
+// vkc_rewrite: the substitution's rewriting (dict/ScriptRewrite.h) of a
+// script held in memory, into a buffer handed to the caller.
+#include <cstdint>
+#include <cstring>
+
+#include "capi/Handle.h"
+#include "dict/FailureNote.h"
+#include "dict/ScriptRewrite.h"
+#include "platform/PageMemory.h"
+
+namespace {
+
+// The rewritten script, gathered in one block that grows as needed. The block
+// always keeps a byte behind the window for the closing NUL.
+class BufferOutput : public scriptrewrite::Output {
+public:
+    explicit BufferOutput(size_t expected) { Reserve(expected); }
+    ~BufferOutput() { delete[] block_; }
+
+    // Ends the text with a NUL and hands the block over.
+    char* Release(size_t* length) {
+        *length = static_cast<size_t>(at_ - block_);
+        *at_ = '\0';
+        char* block = reinterpret_cast<char*>(block_);
+        block_ = nullptr;
+        return block;
+    }
+
+private:
+    void Reserve(size_t capacity) {
+        unsigned char* block = new unsigned char[capacity + 1];
+        platform::AdviseHugePages(block, capacity + 1);
+        const size_t used = block_ != nullptr ? static_cast<size_t>(at_ - block_) : 0;
+        if (used != 0) std::memcpy(block, block_, used);
+        delete[] block_;
+        block_ = block;
+        at_ = block + used;
+        end_ = block + capacity;
+    }
+
+    void Overflow(const void* bytes, size_t n) override {
+        const size_t used = static_cast<size_t>(at_ - block_);
+        const size_t capacity = static_cast<size_t>(end_ - block_);
+        if (n > SIZE_MAX / 2 - used) throw std::bad_alloc();
+        Reserve(capacity > n + used ? 2 * capacity : 2 * (n + used));
+        std::memcpy(at_, bytes, n);
+        at_ += n;
+    }
+
+    unsigned char* block_ = nullptr;
+};
+
+// Room for the rewritten script: the script's size and half as much again,
+// enough for most translations; pages never written are never touched.
+size_t ExpectedSize(size_t length) {
+    const size_t extra = length / 2 + 64;
+    return length <= SIZE_MAX / 2 - extra ? length + extra : length;
+}
+
+}  // namespace
+
+extern "C" {
+
+int vkc_rewrite(vkc_dict* d, const void* script, size_t length, char** out, size_t* out_length) {
+    if (out != nullptr) *out = nullptr;
+    if (out_length != nullptr) *out_length = 0;
+    if (d == nullptr) return capi::NullHandle();
+    if (out == nullptr || out_length == nullptr) {
+        return capi::Fail(d, VKC_E_ARGUMENT, "rewrite: a result pointer is NULL");
+    }
+    if (script == nullptr && length != 0) {
+        return capi::Fail(d, VKC_E_ARGUMENT, "rewrite: the script is NULL");
+    }
+    return capi::Guarded(d, "rewrite", [&] {
+        BufferOutput output(ExpectedSize(length));
+        unsigned char open = 0;
+        failurenote::Clear();
+        scriptrewrite::RewritePiece(d->dict, static_cast<const unsigned char*>(script), length,
+                                    true, &open, output);
+        // A lookup that ran out of memory would leave its text untranslated.
+        if (failurenote::Last().cause == failurenote::Cause::kMemory) {
+            return capi::Fail(d, VKC_E_MEMORY, "rewrite: out of memory");
+        }
+        *out = output.Release(out_length);
+        return VKC_OK;
+    });
+}
+
+void vkc_buffer_free(char* buffer) {
+    delete[] buffer;
+}
+
+}  // extern "C"
