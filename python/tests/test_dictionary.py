@@ -3,6 +3,7 @@ and against the C++ programs (piecewise matching, rewriting)."""
 import bisect
 import os
 import stat
+import threading
 
 import pytest
 
@@ -205,3 +206,22 @@ def test_texts_handles_and_gbk():
         len(d)
     with pytest.raises(TypeError):
         vkc.Dictionary().find(1)
+
+
+def test_threads_share_a_dictionary():
+    d = vkc.Dictionary()
+    keys = [b"%d key %d" % (t, i) for t in range(4) for i in range(300)]
+
+    wrong = []
+
+    def work(t):
+        for key in keys[t * 300:(t + 1) * 300]:
+            d.match(key)
+            if d.add(key, b"chi " + key).eng != key or d.find(b" " + key).chi != b"chi " + key:
+                wrong.append(key)
+    threads = [threading.Thread(target=work, args=(t,)) for t in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert not wrong and [r.eng for r in d] == sorted(keys)

@@ -16,15 +16,18 @@ decode_gbk()/encode_gbk() convert them.
 The package runs over the shared library libvkcstringdict.so.1
 (vkcstringdict.dll on Windows) through ctypes; see _native.py for where it is
 looked for. A Dictionary owns one handle of the library, freed by close(), by
-the end of a `with` block or when the object is collected. One Dictionary is
-used by one thread at a time; different ones are independent.
+the end of a `with` block or when the object is collected. The library's
+handles take one thread at a time, so each Dictionary holds a lock around its
+calls: threads may share one, and different ones work in parallel.
 """
 import codecs
 import collections
 import ctypes
+import functools
 import os
 import stat
 import sys
+import threading
 
 from . import _native
 from ._native import lib as _lib
@@ -159,6 +162,17 @@ def _path(path):
     return path
 
 
+def _locked(method):
+    """Runs `method` under the dictionary's lock: the library's handle takes
+    one call at a time, and its last error and the record it hands out belong
+    to that call."""
+    @functools.wraps(method)
+    def locked(self, *arguments, **keywords):
+        with self._lock:
+            return method(self, *arguments, **keywords)
+    return locked
+
+
 class Dictionary:
     """A translation dictionary: records in ascending order of their ENG
     texts (bytes compared unsigned), as lookups need them.
@@ -168,6 +182,7 @@ class Dictionary:
     """
 
     def __init__(self):
+        self._lock = threading.RLock()
         handle = _lib.vkc_dict_new()
         if not handle:
             raise MemoryError("vkcstringdict: no memory for a new dictionary")
@@ -188,6 +203,7 @@ class Dictionary:
 
     # -- life
 
+    @_locked
     def close(self):
         """Frees the library's handle; the dictionary can no longer be used.
         Closing twice does nothing."""
@@ -227,6 +243,7 @@ class Dictionary:
 
     # -- loading
 
+    @_locked
     def _load(self, call, argument, source, partial):
         count = ctypes.c_uint32()
         self._match_buffer = None
@@ -304,6 +321,7 @@ class Dictionary:
 
     # -- writing
 
+    @_locked
     def append_to(self, path):
         """Appends the whole dictionary, as a dictionary text file (header,
         records, end line), to the end of the file at `path`, creating it
@@ -343,6 +361,7 @@ class Dictionary:
 
     # -- records
 
+    @_locked
     def __len__(self):
         count = ctypes.c_uint32()
         result = _lib.vkc_dict_count(self._handle, ctypes.byref(count))
@@ -350,6 +369,7 @@ class Dictionary:
             self._fail(result)
         return count.value
 
+    @_locked
     def __getitem__(self, index):
         if isinstance(index, slice):
             return [self[i] for i in range(*index.indices(len(self)))]
@@ -390,13 +410,16 @@ class Dictionary:
     def find(self, text):
         """The record whose ENG text equals `text` (blanks around it
         ignored), or None."""
-        result = _find(self._handle_argument, _text(text), self._entry_ref, None)
-        if result == _native.OK:
-            return _record(self._entry)
-        if result == _native.NOT_FOUND:
-            return None
-        self._fail(result)
+        text = _text(text)
+        with self._lock:
+            result = _find(self._handle_argument, text, self._entry_ref, None)
+            if result == _native.OK:
+                return _record(self._entry)
+            if result == _native.NOT_FOUND:
+                return None
+            self._fail(result)
 
+    @_locked
     def find_index(self, text):
         """The index of the record whose ENG text equals `text` (blanks
         around it ignored); when there is none, the index at which it would
@@ -410,6 +433,7 @@ class Dictionary:
 
     # -- editing (every edit ends a piecewise match)
 
+    @_locked
     def add(self, eng, chi=None, remark=None):
         """Adds a record with `eng` (blanks around it cut) as its key, at its
         sorted place; a CHI text or remark of None stands for `eng` as given.
@@ -421,6 +445,7 @@ class Dictionary:
             self._fail(result)
         return _record(self._entry)
 
+    @_locked
     def insert_blank(self, index):
         """Inserts a record of three empty texts before `index`, as
         list.insert places an item (at the end when `index` is at or beyond
@@ -435,6 +460,7 @@ class Dictionary:
         if result != _native.OK:
             self._fail(result)
 
+    @_locked
     def _set(self, call, index, text):
         text = _optional_text(text)
         self._match_buffer = None
@@ -457,6 +483,7 @@ class Dictionary:
 
     # -- piecewise matching and rewriting
 
+    @_locked
     def match(self, piece):
         """Takes the next piece of a source text that arrives in pieces and
         returns (result, piece of its translation): (1, piece) while the
@@ -477,6 +504,7 @@ class Dictionary:
             self._fail(result)
         return result, buffer.value if result else b""
 
+    @_locked
     def rewrite(self, script):
         """The script (bytes) with every text between '[' and ']' or between
         two double quotes replaced by its translation, exactly as vkcsubst
