@@ -75,8 +75,11 @@ int vkc_rewrite(vkc_dict* d, const void* script, size_t length, char** out, size
         BufferOutput output(ExpectedSize(length));
         unsigned char open = 0;
         failurenote::Clear();
-        scriptrewrite::RewritePiece(d->dict, static_cast<const unsigned char*>(script), length,
-                                    true, &open, output);
+        // An empty script may come as NULL; the core is given a real block.
+        static const unsigned char kEmpty[1] = {0};
+        const unsigned char* bytes =
+            script != nullptr ? static_cast<const unsigned char*>(script) : kEmpty;
+        scriptrewrite::RewritePiece(d->dict, bytes, length, true, &open, output);
         // A lookup that ran out of memory would leave its text untranslated.
         if (failurenote::Last().cause == failurenote::Cause::kMemory) {
             return capi::Fail(d, VKC_E_MEMORY, "rewrite: out of memory");

@@ -1,10 +1,12 @@
 # What `cmake --install` puts in place, and the release archives that cpack
 # makes from it.
 #
-# Two components: Runtime (the programs, the README and the examples: all a
-# translator needs, and all the release archive holds) and Development (the
-# static library, its headers, a CMake package and a pkg-config file, for
-# tool makers who put the dictionary into their own programs).
+# Three components: Runtime (the programs, the README and the examples: all a
+# translator needs), Development (the static library, its headers, a CMake
+# package and a pkg-config file, for tool makers who put the dictionary into
+# their own C++ programs) and Shared (the shared library with its C header,
+# CMake targets and pkg-config file; on Windows the DLL, both import libraries
+# and the Python package folder with the DLL inside).
 include(CMakePackageConfigHelpers)
 
 set(VKC_PROGRAMS vkcsubst)
@@ -41,18 +43,46 @@ foreach(folder dict fileio platform)
 endforeach()
 install(EXPORT VKCStringDictTargets NAMESPACE VKCStringDict:: DESTINATION ${VKC_CMAKE_DIR}
         COMPONENT Development)
+
+# The shared library (VKCStringDict::vkcstringdict_shared) and its C header,
+# installed as include/vkcstringdict.h.
+install(TARGETS vkcstringdict_shared EXPORT VKCStringDictSharedTargets
+        RUNTIME DESTINATION ${VKC_RUNTIME_DIR} COMPONENT Shared
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Shared NAMELINK_COMPONENT Shared
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Shared)
+install(FILES capi/vkcstringdict.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Shared)
+install(EXPORT VKCStringDictSharedTargets NAMESPACE VKCStringDict:: DESTINATION ${VKC_CMAKE_DIR}
+        COMPONENT Shared)
+if(WIN32)
+  # MSVC's import library and the .def it was made from, beside MinGW's; the
+  # Python package folder with its DLL.
+  install(FILES ${VKC_MSVC_IMPORT_LIBRARY} capi/vkcstringdict.def
+          DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Shared)
+  install(DIRECTORY ${PROJECT_BINARY_DIR}/python/vkcstringdict DESTINATION python COMPONENT Shared
+          PATTERN __pycache__ EXCLUDE)
+endif()
+
 configure_package_config_file(cmake/VKCStringDictConfig.cmake.in
   ${PROJECT_BINARY_DIR}/VKCStringDictConfig.cmake INSTALL_DESTINATION ${VKC_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/VKCStringDictConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${PROJECT_BINARY_DIR}/VKCStringDictConfig.cmake
-              ${PROJECT_BINARY_DIR}/VKCStringDictConfigVersion.cmake
-        DESTINATION ${VKC_CMAKE_DIR} COMPONENT Development)
-# The pkg-config file finds the tree relative to itself, wherever it is installed.
+# The package's own files come with either library.
+foreach(component Development Shared)
+  install(FILES ${PROJECT_BINARY_DIR}/VKCStringDictConfig.cmake
+                ${PROJECT_BINARY_DIR}/VKCStringDictConfigVersion.cmake
+          DESTINATION ${VKC_CMAKE_DIR} COMPONENT ${component})
+endforeach()
+# The pkg-config files find the tree relative to themselves, wherever it is
+# installed: vkcstringdict (the static library, named by its path, since the
+# linker would take the shared one for -lvkcstringdict) and
+# vkcstringdict-shared (the C interface).
 file(RELATIVE_PATH VKC_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
 configure_file(cmake/vkcstringdict.pc.in ${PROJECT_BINARY_DIR}/vkcstringdict.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/vkcstringdict.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)
+configure_file(cmake/vkcstringdict-shared.pc.in ${PROJECT_BINARY_DIR}/vkcstringdict-shared.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/vkcstringdict-shared.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Shared)
 
 # Release archives: a zip of the programs for Windows, a .tar.gz elsewhere.
 set(CPACK_PACKAGE_NAME vkcsubst)
@@ -71,7 +101,14 @@ else()
   string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
 endif()
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
-# The archive holds the Runtime component only.
-set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Runtime;/")
+# A Windows zip holds the programs and the shared library: all a translator or
+# a tool maker on Windows needs (the static library is MinGW's alone). The
+# Linux archive holds everything.
+if(WIN32)
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Runtime;/"
+                                   "${PROJECT_BINARY_DIR};${PROJECT_NAME};Shared;/")
+else()
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/")
+endif()
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 include(CPack)
