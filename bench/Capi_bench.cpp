@@ -23,9 +23,10 @@ std::string Key(size_t i) {
 std::string Dictionary(size_t records) {
     std::string text = "header\r\n";
     for (size_t i = 0; i < records; ++i) {
-        text += "\r\nmirok_res_No.0\r\nmirok_res_ENG_Start\r\n" + Key(i) +
-                "\r\nmirok_res_ENG_End\r\nmirok_res_CHI_Start\r\n\xB5\xDA\xD2\xBB\xD5\xC2"
-                "\r\nmirok_res_CHI_End\r\nmirok_res_Remark00_Start\r\n\r\nmirok_res_Remark00_End\r\n";
+        text +=
+            "\r\nmirok_res_No.0\r\nmirok_res_ENG_Start\r\n" + Key(i) +
+            "\r\nmirok_res_ENG_End\r\nmirok_res_CHI_Start\r\n\xB5\xDA\xD2\xBB\xD5\xC2"
+            "\r\nmirok_res_CHI_End\r\nmirok_res_Remark00_Start\r\n\r\nmirok_res_Remark00_End\r\n";
     }
     return text;
 }
@@ -68,7 +69,8 @@ BENCHMARK(CapiFind)->Arg(1000)->Arg(100000);
 std::string Script(size_t lines) {
     std::string script;
     for (size_t i = 0; i < lines; ++i) {
-        script += "    narrator \"" + Key(i) + "\" with [no translation here] and more plain text\n";
+        script +=
+            "    narrator \"" + Key(i) + "\" with [no translation here] and more plain text\n";
     }
     return script;
 }

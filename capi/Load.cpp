@@ -15,9 +15,9 @@ namespace {
 using capi::Fail;
 
 // The markers by the index the loader's broken-record note carries.
-const textformat::Marker* const kMarkers[6] = {
-    &textformat::kEngStart, &textformat::kEngEnd,    &textformat::kChiStart,
-    &textformat::kChiEnd,   &textformat::kRemarkStart, &textformat::kRemarkEnd};
+const textformat::Marker* const kMarkers[6] = {&textformat::kEngStart,    &textformat::kEngEnd,
+                                               &textformat::kChiStart,    &textformat::kChiEnd,
+                                               &textformat::kRemarkStart, &textformat::kRemarkEnd};
 
 bool AcceptableSize(uint32_t size) {
     return size != 0 && size != 0xFFFFFFFFu && size <= textformat::kMaxDataSize;
@@ -75,8 +75,8 @@ int TextLoadResult(vkc_dict* d, uint32_t loaded, const char* source, bool fromTe
     const uint32_t size = d->dict.dataSize;
     if (!AcceptableSize(size)) {
         if (fromText) {
-            return Fail(d, VKC_E_OPEN, "the text is %s", size == 0 ? "empty" :
-                        "larger than 200,000,000 bytes");
+            return Fail(d, VKC_E_OPEN, "the text is %s",
+                        size == 0 ? "empty" : "larger than 200,000,000 bytes");
         }
         return Fail(d, VKC_E_OPEN, "%.200s: %s", source,
                     size == 0             ? "the file is empty"
@@ -159,8 +159,8 @@ int vkc_dict_load_image(vkc_dict* d, const char* path, uint32_t* count) {
         // even when it holds no records.
         if (loaded != 0 || d->dict.dataSize != 0) return VKC_OK;
         if (failurenote::Last().cause == failurenote::Cause::kMemory) {
-            return Fail(d, VKC_E_MEMORY, "%.200s: out of memory while loading; no records are loaded",
-                        d->dict.path);
+            return Fail(d, VKC_E_MEMORY,
+                        "%.200s: out of memory while loading; no records are loaded", d->dict.path);
         }
         const uint32_t size = static_cast<uint32_t>(ReadFileRangeA(d->dict.path, nullptr, 0, 0));
         if (!AcceptableSize(size)) {

@@ -112,8 +112,8 @@ int vkc_dict_find_index(vkc_dict* d, const char* text, uint32_t* index, int* fou
     });
 }
 
-int vkc_dict_add(vkc_dict* d, const char* eng, const char* chi, const char* remark,
-                 vkc_record* out, uint32_t* index) {
+int vkc_dict_add(vkc_dict* d, const char* eng, const char* chi, const char* remark, vkc_record* out,
+                 uint32_t* index) {
     if (d == nullptr) return capi::NullHandle();
     if (eng == nullptr) return Fail(d, VKC_E_ARGUMENT, "add: the ENG text is NULL");
     return capi::Guarded(d, "add", [&] {
