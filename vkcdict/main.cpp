@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     AddMatchCommand(app);
     AddPoExportCommand(app);
     AddPoImportCommand(app);
+    AddQaCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& status) {
