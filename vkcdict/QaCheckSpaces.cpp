@@ -30,17 +30,18 @@ std::string_view Inner(std::string_view t) {
 class SpacesCheck : public QaCheck {
 public:
     void Check(const QaRecord& r, QaReport& report) override {
-        const std::string texts =
-            " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
+        auto texts = [&r, &report] {
+            return " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
+        };
         if (Leading(r.eng) != Leading(r.chi)) {
             report.Add(r, "leading blanks differ: " + std::to_string(Leading(r.eng)) +
                               " in the ENG text, " + std::to_string(Leading(r.chi)) +
-                              " in the translation" + texts);
+                              " in the translation" + texts());
         }
         if (Trailing(r.eng) != Trailing(r.chi)) {
             report.Add(r, "trailing blanks differ: " + std::to_string(Trailing(r.eng)) +
                               " in the ENG text, " + std::to_string(Trailing(r.chi)) +
-                              " in the translation" + texts);
+                              " in the translation" + texts());
         }
         const std::string_view chi = Inner(r.chi);
         const size_t doubled = chi.find("  ");
@@ -49,7 +50,7 @@ public:
             report.Add(
                 r, "doubled blank at byte " +
                        std::to_string(doubled + static_cast<size_t>(chi.data() - r.chi.data())) +
-                       " of the translation, where the ENG text has none" + texts);
+                       " of the translation, where the ENG text has none" + texts());
         }
         // A run of blanks with double-byte characters on both sides.
         size_t previous = 0;  // length of the character before the run
@@ -61,7 +62,7 @@ public:
             } else {
                 if (n == 2 && run != std::string_view::npos) {
                     report.Add(r, "blank between two Chinese characters at byte " +
-                                      std::to_string(run) + " of the translation" + texts);
+                                      std::to_string(run) + " of the translation" + texts());
                     return;
                 }
                 run = std::string_view::npos;
