@@ -36,3 +36,4 @@ void AddLookupCommand(CLI::App& app);
 void AddMatchCommand(CLI::App& app);
 void AddPoExportCommand(CLI::App& app);
 void AddPoImportCommand(CLI::App& app);
+void AddQaCommand(CLI::App& app);

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     AddMatchCommand(app);
     AddPoExportCommand(app);
     AddPoImportCommand(app);
+    AddQaCommand(app);
     vkcdict::SetUsageFormat(app);
     try {
         app.parse(argc, argv);

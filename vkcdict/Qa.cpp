@@ -1,0 +1,211 @@
+// vkcdict qa DICT... [--glossary FILE]... [--script FILE]... [--code REGEX]...
+//     [--max-bytes N] [--max-ratio R] [--check ID,...] [--skip ID,...]
+//     [--format text|json] [--partial] | --list-checks
+//
+// Loads every input first (any unreadable one ends the run with status 2),
+// then passes once over the records with a translation, handing each to the
+// checks that are on, and writes the findings in file and record order on
+// stdout; the summary, with counts per check, goes to stderr.
+#include "vkcdict/Qa.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/Display.h"
+#include "vkcdict/Input.h"
+#include "vkcdict/QaGlossary.h"
+#include "vkcdict/QaScripts.h"
+
+namespace vkcdict {
+
+namespace {
+
+// The checks that `options` turns on, as bits of QaChecks() places; false
+// (reported) for an unknown ID.
+bool ChosenChecks(const QaOptions& options, Diagnostics& d, uint64_t* on) {
+    const std::vector<QaCheckInfo>& checks = QaChecks();
+    auto bit = [&checks, &d](const std::string& id, uint64_t* bits) {
+        for (size_t k = 0; k < checks.size(); ++k) {
+            if (id == checks[k].id) {
+                *bits |= uint64_t{1} << k;
+                return true;
+            }
+        }
+        d.Error("", 0, "qa: unknown check \"" + id + "\" (vkcdict qa --list-checks lists them)");
+        return false;
+    };
+    *on = 0;
+    for (size_t k = 0; k < checks.size(); ++k) {
+        if (options.check.empty() && checks[k].byDefault) *on |= uint64_t{1} << k;
+    }
+    for (const std::string& id : options.check) {
+        if (!bit(id, on)) return false;
+    }
+    uint64_t skip = 0;
+    for (const std::string& id : options.skip) {
+        if (!bit(id, &skip)) return false;
+    }
+    *on &= ~skip;
+    return true;
+}
+
+// Opens a dictionary or glossary; one the loader does not load whole is
+// refused unless `partial`.
+bool Open(const std::string& path, bool partial, Diagnostics& d, DictFile* file) {
+    if (!OpenDictionary(path, !partial, d, file)) return false;
+    if (file->loaded || partial) return true;
+    d.Error(path, 0,
+            "the loader does not load this file completely (--partial checks the records it "
+            "loads)");
+    return false;
+}
+
+int ListChecks(FILE* out) {
+    for (const QaCheckInfo& check : QaChecks()) {
+        std::fprintf(out, "%-18s %s\n", check.id, check.description);
+    }
+    return std::fflush(out) == 0 ? kDone : kFailed;
+}
+
+}  // namespace
+
+int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
+    if (options.listChecks) return ListChecks(out);
+    if (options.files.empty()) {
+        d.Error("", 0, "qa: no dictionary given");
+        return kFailed;
+    }
+    uint64_t on = 0;
+    if (!ChosenChecks(options, d, &on)) return kFailed;
+
+    QaSettings settings;
+    settings.maxBytes = options.maxBytes;
+    settings.maxRatio = options.maxRatio;
+    for (const std::string& code : options.codes) {
+        try {
+            settings.codes.emplace_back(code, std::regex::ECMAScript | std::regex::optimize);
+        } catch (const std::regex_error& error) {
+            d.Error("", 0,
+                    "qa: --code \"" + code +
+                        "\" is not an ECMAScript regular expression: " + error.what());
+            return kFailed;
+        }
+    }
+    std::vector<DictFile> files(options.files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!Open(options.files[i], options.partial, d, &files[i])) return kFailed;
+    }
+    GlossaryIndex glossary;
+    for (const std::string& path : options.glossaries) {
+        DictFile file;
+        if (!Open(path, options.partial, d, &file)) return kFailed;
+        glossary.Add(file, d);
+    }
+    if (!options.glossaries.empty()) settings.glossary = &glossary;
+    ScriptDelimiters scripts;
+    for (const std::string& path : options.scripts) {
+        std::string script;
+        std::string error;
+        if (!ReadInput(path, &script, &error)) {
+            d.Error(path, 0, "cannot read: " + error);
+            return kFailed;
+        }
+        scripts.Add(script);
+    }
+    if (!options.scripts.empty()) settings.scripts = &scripts;
+
+    const std::vector<QaCheckInfo>& table = QaChecks();
+    std::vector<std::pair<uint32_t, std::unique_ptr<QaCheck>>> checks;
+    for (uint32_t k = 0; k < table.size(); ++k) {
+        if ((on >> k) & 1) checks.emplace_back(k, table[k].make(settings));
+    }
+
+    const bool json = options.format == "json";
+    QaReport report(&files, !json && IsTerminal(out));
+    uint64_t records = 0;
+    QaRecord r;
+    for (uint32_t f = 0; f < files.size(); ++f) {
+        const DictFile& file = files[f];
+        for (uint32_t i = 0; i < file.count(); ++i) {
+            const StringEntry& e = file.record(i);
+            if (e.chiLen == 0) continue;
+            ++records;
+            r = {f,
+                 i,
+                 file.lines[i],
+                 std::string_view(e.eng, e.engLen),
+                 std::string_view(e.chi, e.chiLen),
+                 std::string_view(e.remark, e.remarkLen),
+                 0};
+            if (e.remarkLen != 0) r.skipped = SkippedChecks(r.remark);
+            for (auto& [k, check] : checks) {
+                report.SetCheck(k);
+                check->Check(r, report);
+            }
+        }
+    }
+    for (auto& [k, check] : checks) {
+        report.SetCheck(k);
+        check->Finish(report);
+    }
+
+    report.Sort();
+    std::vector<uint64_t> counts(table.size(), 0);
+    for (const QaFinding& finding : report.findings()) {
+        report.Write(finding, json, out);
+        ++counts[finding.check];
+    }
+    const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
+    std::string summary = "vkcdict qa: " + Count(files.size(), "file") + ", " +
+                          Count(records, "translated record") + " checked, " +
+                          Count(report.findings().size(), "finding");
+    std::string perCheck;
+    for (size_t k = 0; k < table.size(); ++k) {
+        if (counts[k] != 0) {
+            perCheck += (perCheck.empty() ? ": " : ", ") + std::string(table[k].id) + " " +
+                        std::to_string(counts[k]);
+        }
+    }
+    d.Summary(summary + perCheck);
+    if (!written) {
+        d.Error("", 0, "qa: cannot write the findings");
+        return kFailed;
+    }
+    return report.findings().empty() ? kDone : kFound;
+}
+
+}  // namespace vkcdict
+
+void AddQaCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<QaOptions>();
+    CLI::App* command = app.add_subcommand(
+        "qa", "Check translations: codes, numbers, glossary terms, length, punctuation and more");
+    command->add_option("DICT", options->files, "dictionary text files");
+    command->add_option("--glossary", options->glossaries,
+                        "a dictionary text file of terms and their translations (repeatable)");
+    command->add_option("--script", options->scripts,
+                        "a game script that tells which delimiters each text stands between "
+                        "(repeatable)");
+    command->add_option("--code", options->codes,
+                        "a regular expression (ECMAScript syntax) for the game's own codes "
+                        "(repeatable)");
+    command->add_option("--max-bytes", options->maxBytes, "longest translation in bytes");
+    command
+        ->add_option("--max-ratio", options->maxRatio,
+                     "longest translation as a multiple of its ENG text's bytes")
+        ->check(CLI::PositiveNumber);
+    command->add_option("--check", options->check, "run only these checks")->delimiter(',');
+    command->add_option("--skip", options->skip, "leave these checks out")->delimiter(',');
+    command->add_option("--format", options->format, "text (default) or json, one finding a line")
+        ->check(CLI::IsMember({"text", "json"}));
+    command->add_flag("--list-checks", options->listChecks, "print each check's ID and purpose");
+    command->add_flag("--partial", options->partial,
+                      "check the records the loader reads from a file it does not load whole");
+    SetAction(command, [options] {
+        Diagnostics d;
+        return RunQa(*options, stdout, d);
+    });
+}

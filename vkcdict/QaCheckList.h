@@ -1,0 +1,17 @@
+// The checks of vkcdict qa, one line each: ID, on by default, the one-line
+// description of --list-checks, and the factory that the check's own file
+// defines. The order is the order of --list-checks and of the summary.
+// (Included by QaRegistry.cpp with VKC_QA_CHECK defined; no include guard.)
+// clang-format off
+VKC_QA_CHECK("unchanged", true, "the translation equals the ENG text, which holds letters", MakeUnchangedCheck)
+VKC_QA_CHECK("codes", true, "control codes and placeholders not carried over as often as in the ENG text", MakeCodesCheck)
+VKC_QA_CHECK("numbers", true, "digit runs of the ENG text missing from the translation", MakeNumbersCheck)
+VKC_QA_CHECK("length", true, "translation over --max-bytes, --max-ratio or the remark's max=N", MakeLengthCheck)
+VKC_QA_CHECK("glossary", true, "a glossary term of the ENG text without its translation", MakeGlossaryCheck)
+VKC_QA_CHECK("inconsistent", true, "the same ENG text translated differently", MakeInconsistentCheck)
+VKC_QA_CHECK("reused", false, "one translation for different ENG texts (only with --check)", MakeReusedCheck)
+VKC_QA_CHECK("spaces", true, "blanks at the ends, doubled, or between Chinese characters", MakeSpacesCheck)
+VKC_QA_CHECK("punctuation", true, "one text ends in a sentence mark and the other does not", MakePunctuationCheck)
+VKC_QA_CHECK("punctuation-width", true, "ASCII , . ? ! : ; right after a Chinese character", MakePunctuationWidthCheck)
+VKC_QA_CHECK("delimiters", true, "a script delimiter [ ] \" in the translation that the ENG text lacks", MakeDelimitersCheck)
+VKC_QA_CHECK("encoding", true, "control bytes or user-defined GBK characters in the translation", MakeEncodingCheck)

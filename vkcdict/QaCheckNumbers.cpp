@@ -1,0 +1,68 @@
+// numbers: each run of digits in the ENG text (outside its control codes,
+// which the codes check compares) must occur as a run in the translation.
+// Full-width digits count as ASCII ones; repetitions are not counted.
+#include <algorithm>
+#include <string>
+
+#include "vkcdict/Qa.h"
+#include "vkcdict/QaCodes.h"
+#include "vkcdict/QaText.h"
+
+namespace vkcdict {
+
+namespace {
+
+class NumbersCheck : public QaCheck {
+public:
+    void Check(const QaRecord& r, QaReport& report) override {
+        Runs(r.eng, &eng_);
+        if (eng_.empty()) return;
+        Runs(r.chi, &chi_);
+        std::string missing;
+        for (size_t i = 0; i < eng_.size(); ++i) {
+            if (i > 0 && eng_[i] == eng_[i - 1]) continue;
+            if (std::binary_search(chi_.begin(), chi_.end(), eng_[i])) continue;
+            missing += (missing.empty() ? "" : ", ") + eng_[i];
+        }
+        if (missing.empty()) return;
+        report.Add(r, "numbers missing from the translation: " + missing + " (ENG " +
+                          report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")");
+    }
+
+private:
+    // The digit runs of `text` as ASCII digits, sorted.
+    void Runs(std::string_view text, std::vector<std::string>* runs) {
+        runs->clear();
+        FindCodes(text, &codes_);
+        size_t code = 0;
+        bool inRun = false;
+        for (size_t at = 0; at < text.size();) {
+            if (code < codes_.size() && codes_[code].data() == text.data() + at) {
+                at += codes_[code++].size();
+                inRun = false;
+                continue;
+            }
+            const size_t n = CharAt(text, at);
+            const int digit = DigitOf(text.substr(at, n));
+            if (digit >= 0) {
+                if (!inRun) runs->emplace_back();
+                runs->back() += static_cast<char>('0' + digit);
+            }
+            inRun = digit >= 0;
+            at += n;
+        }
+        std::sort(runs->begin(), runs->end());
+    }
+
+    std::vector<std::string_view> codes_;
+    std::vector<std::string> eng_;
+    std::vector<std::string> chi_;
+};
+
+}  // namespace
+
+std::unique_ptr<QaCheck> MakeNumbersCheck(const QaSettings&) {
+    return std::make_unique<NumbersCheck>();
+}
+
+}  // namespace vkcdict

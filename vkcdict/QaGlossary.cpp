@@ -1,0 +1,97 @@
+#include "vkcdict/QaGlossary.h"
+
+#include "vkcdict/QaText.h"
+
+namespace vkcdict {
+
+namespace {
+
+bool IsWordByte(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return IsAsciiLetter(u) || IsAsciiDigit(u) || c == '_';
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The length of the word at `at` (0 when no word starts there).
+size_t WordAt(std::string_view text, size_t at) {
+    size_t n = 0;
+    while (at + n < text.size() && IsWordByte(text[at + n])) ++n;
+    return n;
+}
+
+// Equal but for the case of ASCII letters that stand as characters (a
+// trail byte is compared as it is).
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size();) {
+        const size_t n = CharAt(a, i);
+        if (n == 1 ? Lower(a[i]) != Lower(b[i]) : a.compare(i, 2, b, i, 2) != 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+void Lowered(std::string_view word, std::string* out) {
+    out->assign(word.data(), word.size());
+    for (char& c : *out) c = Lower(c);
+}
+
+}  // namespace
+
+void GlossaryIndex::Add(const DictFile& glossary, Diagnostics& diagnostics) {
+    std::string key;
+    for (uint32_t i = 0; i < glossary.count(); ++i) {
+        const StringEntry& r = glossary.record(i);
+        std::string_view eng(r.eng, r.engLen);
+        const size_t begin = eng.find_first_not_of(' ');
+        if (begin == std::string_view::npos) continue;
+        eng = eng.substr(begin, eng.find_last_not_of(' ') + 1 - begin);
+        const size_t first = WordAt(eng, 0);
+        if (first == 0) {
+            diagnostics.Warning(glossary.path, glossary.lines[i],
+                                "glossary term " +
+                                    Quote(eng.data(), eng.size(), StderrIsTerminal()) +
+                                    " does not begin with a letter, digit or '_': left out");
+            continue;
+        }
+        Lowered(eng.substr(0, first), &key);
+        std::vector<uint32_t>& candidates = byFirstWord_[key];
+        bool known = false;
+        for (uint32_t t : candidates) known = known || SameIgnoringCase(terms_[t].eng, eng);
+        if (known) continue;
+        candidates.push_back(static_cast<uint32_t>(terms_.size()));
+        const size_t last = LastCharAt(eng);
+        terms_.push_back({std::string(eng), std::string(r.chi, r.chiLen), glossary.Where(i),
+                          last + 1 == eng.size() && IsWordByte(eng[last])});
+    }
+}
+
+void GlossaryIndex::Find(std::string_view text, std::string* scratch,
+                         std::vector<Match>* matches) const {
+    matches->clear();
+    if (terms_.empty()) return;
+    for (size_t at = 0; at < text.size();) {
+        const size_t word = WordAt(text, at);
+        if (word == 0) {
+            at += CharAt(text, at);
+            continue;
+        }
+        Lowered(text.substr(at, word), scratch);
+        const auto it = byFirstWord_.find(*scratch);
+        if (it != byFirstWord_.end()) {
+            for (uint32_t t : it->second) {
+                const std::string& term = terms_[t].eng;
+                if (!SameIgnoringCase(text.substr(at, term.size()), term)) continue;
+                const size_t end = at + term.size();
+                if (terms_[t].endsInWord && end < text.size() && IsWordByte(text[end])) continue;
+                matches->push_back({t, at});
+            }
+        }
+        at += word;
+    }
+}
+
+}  // namespace vkcdict

@@ -1,0 +1,55 @@
+// The glossaries of the glossary check, indexed once for all their terms.
+// A glossary is a dictionary text file: each record's ENG text (blanks at
+// the ends trimmed) is a term, its CHI text the term's translation, empty
+// for "leave untranslated".
+//
+// Terms are found as whole words, ASCII case ignored: a word is a run of
+// ASCII letters, digits and '_' where characters start (never a trail
+// byte); a term must begin with a word byte, and one ending with a word byte
+// must not be followed by one. The index maps each term's first word, lower
+// case, to the terms that begin with it, so a text is looked up word by word
+// whatever the number of terms. When several records give the same term
+// (ASCII case ignored), the first one given counts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "vkcdict/DictFile.h"
+
+namespace vkcdict {
+
+class GlossaryIndex {
+public:
+    struct Term {
+        std::string eng;
+        std::string chi;
+        std::string where;  // "FILE:LINE" of its record
+        bool endsInWord;    // its last character is a word byte
+    };
+    struct Match {
+        uint32_t term;
+        size_t at;  // where the term starts in the text
+    };
+
+    // Adds the records of a loaded glossary; terms that begin with no word
+    // byte are reported to `diagnostics` as warnings and left out.
+    void Add(const DictFile& glossary, Diagnostics& diagnostics);
+
+    // The terms occurring in `text`, in order of position; `*matches` is
+    // replaced. `scratch` is any buffer the caller keeps, to spare
+    // allocations.
+    void Find(std::string_view text, std::string* scratch, std::vector<Match>* matches) const;
+
+    const Term& term(uint32_t i) const { return terms_[i]; }
+    size_t size() const { return terms_.size(); }
+
+private:
+    std::vector<Term> terms_;
+    std::unordered_map<std::string, std::vector<uint32_t>> byFirstWord_;
+};
+
+}  // namespace vkcdict

@@ -1,0 +1,113 @@
+// The findings of a qa run: collected from the checks, then written as text
+// lines or JSON objects.
+#include <algorithm>
+#include <cstdio>
+
+#include "dict/GbkCodec.h"
+#include "vkcdict/Display.h"
+#include "vkcdict/Qa.h"
+
+namespace vkcdict {
+
+void QaReport::Add(const QaRecord& record, std::string message) {
+    if ((record.skipped >> check_) & 1) return;
+    findings_.push_back({record.file, record.index, record.line, check_, std::move(message)});
+}
+
+std::string QaReport::Show(std::string_view text) const {
+    return Quote(text.data(), text.size(), terminal_);
+}
+
+std::string QaReport::Where(uint32_t file, uint32_t index) const {
+    return (*files_)[file].Where(index);
+}
+
+QaRecord QaReport::RecordAt(uint32_t file, uint32_t index) const {
+    const DictFile& f = (*files_)[file];
+    const StringEntry& e = f.record(index);
+    QaRecord r;
+    r.file = file;
+    r.index = index;
+    r.line = f.lines[index];
+    r.eng = std::string_view(e.eng, e.engLen);
+    r.chi = std::string_view(e.chi, e.chiLen);
+    r.remark = std::string_view(e.remark, e.remarkLen);
+    r.skipped = r.remark.empty() ? 0 : SkippedChecks(r.remark);
+    return r;
+}
+
+namespace {
+
+// `utf8` as a JSON string. Bytes that are not UTF-8 (a path may hold any)
+// are written as the four characters \xNN, like undefined GBK bytes.
+std::string JsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        size_t n = c < 0x80                 ? 1
+                   : c >= 0xC2 && c <= 0xDF ? 2
+                   : c >= 0xE0 && c <= 0xEF ? 3
+                   : c >= 0xF0 && c <= 0xF4 ? 4
+                                            : 0;
+        for (size_t k = 1; k < n; ++k) {
+            const unsigned char t =
+                i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0;
+            const bool ok = (t & 0xC0) == 0x80 &&
+                            !(k == 1 && ((c == 0xE0 && t < 0xA0) || (c == 0xED && t > 0x9F) ||
+                                         (c == 0xF0 && t < 0x90) || (c == 0xF4 && t > 0x8F)));
+            if (!ok) n = 0;
+        }
+        if (n == 0) {
+            out += "\\\\" + HexBytes(utf8.data() + i, 1).substr(1);
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof(escape), "\\u%04x", c);
+            out += escape;
+        } else {
+            out.append(utf8.data() + i, n);
+        }
+        i += n;
+    }
+    return out + "\"";
+}
+
+std::string Utf8(std::string_view gbk) {
+    return gbk::ToDisplay(gbk.data(), gbk.size());
+}
+
+}  // namespace
+
+void QaReport::Sort() {
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const QaFinding& a, const QaFinding& b) {
+                         if (a.file != b.file) return a.file < b.file;
+                         if (a.index != b.index) return a.index < b.index;
+                         return a.check < b.check;
+                     });
+}
+
+void QaReport::Write(const QaFinding& f, bool json, FILE* out) const {
+    const DictFile& file = (*files_)[f.file];
+    const char* id = QaChecks()[f.check].id;
+    std::string line;
+    if (json) {
+        const StringEntry& e = file.record(f.index);
+        line = "{\"file\":" + JsonString(file.path) + ",\"line\":" + std::to_string(f.line) +
+               ",\"record\":" + std::to_string(f.index) + ",\"check\":\"" + id +
+               "\",\"message\":" + JsonString(Utf8(f.message)) +
+               ",\"eng\":" + JsonString(Utf8(std::string_view(e.eng, e.engLen))) +
+               ",\"chi\":" + JsonString(Utf8(std::string_view(e.chi, e.chiLen))) + "}\n";
+    } else {
+        line = file.path + ":" + std::to_string(f.line) + ": warning: " + f.message + " [" + id +
+               "]\n";
+    }
+    std::fwrite(line.data(), 1, line.size(), out);
+}
+
+}  // namespace vkcdict
