@@ -184,22 +184,35 @@ void AddQaCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "qa", "Check translations: codes, numbers, glossary terms, length, punctuation and more");
     command->add_option("DICT", options->files, "dictionary text files");
-    command->add_option("--glossary", options->glossaries,
-                        "a dictionary text file of terms and their translations (repeatable)");
-    command->add_option("--script", options->scripts,
-                        "a game script that tells which delimiters each text stands between "
-                        "(repeatable)");
-    command->add_option("--code", options->codes,
-                        "a regular expression (ECMAScript syntax) for the game's own codes "
-                        "(repeatable)");
-    command->add_option("--max-bytes", options->maxBytes, "longest translation in bytes");
+    command
+        ->add_option("--glossary", options->glossaries,
+                     "a dictionary text file of terms and their translations (repeatable)")
+        ->type_name("FILE");
+    command
+        ->add_option("--script", options->scripts,
+                     "a game script that tells which delimiters each text stands between "
+                     "(repeatable)")
+        ->type_name("SCRIPT");
+    command
+        ->add_option("--code", options->codes,
+                     "a regular expression (ECMAScript syntax) for the game's own codes "
+                     "(repeatable)")
+        ->type_name("REGEX");
+    command->add_option("--max-bytes", options->maxBytes, "longest translation in bytes")
+        ->type_name("N");
     command
         ->add_option("--max-ratio", options->maxRatio,
                      "longest translation as a multiple of its ENG text's bytes")
+        ->type_name("R")
         ->check(CLI::PositiveNumber);
-    command->add_option("--check", options->check, "run only these checks")->delimiter(',');
-    command->add_option("--skip", options->skip, "leave these checks out")->delimiter(',');
+    command->add_option("--check", options->check, "run only these checks")
+        ->delimiter(',')
+        ->type_name("ID");
+    command->add_option("--skip", options->skip, "leave these checks out")
+        ->delimiter(',')
+        ->type_name("ID");
     command->add_option("--format", options->format, "text (default) or json, one finding a line")
+        ->type_name("FORMAT")
         ->check(CLI::IsMember({"text", "json"}));
     command->add_flag("--list-checks", options->listChecks, "print each check's ID and purpose");
     command->add_flag("--partial", options->partial,

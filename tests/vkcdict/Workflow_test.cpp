@@ -227,7 +227,7 @@ TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
     }
     // Every option's placeholder names its role (FILE, DICT, DIR, ...).
     for (const char* command : {"check", "extract", "merge", "sort", "stats", "subst", "compile",
-                                "decompile", "lookup", "match", "po-export", "po-import"}) {
+                                "decompile", "lookup", "match", "po-export", "po-import", "qa"}) {
         const Result r = Run({command, "--help"});
         EXPECT_EQ(r.status, 0);
         for (size_t at = 0; (at = r.out.find("\n  -", at)) != std::string::npos; ++at) {
