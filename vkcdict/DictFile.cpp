@@ -38,6 +38,18 @@ public:
         return inTail == kNone ? kNone : tailStart_ + inTail;
     }
 
+    // True when `marker` begins at `at`.
+    bool At(uint64_t at, const Marker& marker) const {
+        if (at + marker.length <= main_.size()) {
+            return std::memcmp(main_.data() + at, marker.bytes, marker.length) == 0;
+        }
+        // Reaching into the appended bytes: at lies inside the tail copy.
+        if (tail_.empty() || at < tailStart_ || at - tailStart_ + marker.length > tail_.size()) {
+            return false;
+        }
+        return std::memcmp(tail_.data() + (at - tailStart_), marker.bytes, marker.length) == 0;
+    }
+
 private:
     static constexpr size_t kTailKeep = 64;  // longer than any marker
 
@@ -62,6 +74,22 @@ const Marker* const kSectionMarkers[6] = {
     &textformat::kEngStart, &textformat::kEngEnd,      &textformat::kChiStart,
     &textformat::kChiEnd,   &textformat::kRemarkStart, &textformat::kRemarkEnd,
 };
+
+// True when the bytes from `from` to `to` hold the head of a record: a
+// record marker, the rest of its line, and the ENG start line.
+bool HoldsRecordHead(const Visible& bytes, uint64_t from, uint64_t to) {
+    using textformat::kRecord;
+    for (uint64_t at = bytes.Find(from, kRecord); at != kNone && at < to;
+         at = bytes.Find(at + kRecord.length, kRecord)) {
+        const uint64_t lineEnd = bytes.Find(at + kRecord.length, textformat::kTextEnd);
+        if (lineEnd == kNone) return false;
+        const uint64_t eng = lineEnd + textformat::kTextEnd.length;
+        if (bytes.At(eng, textformat::kEngStart) && eng + textformat::kEngStart.length <= to) {
+            return true;
+        }
+    }
+    return false;
+}
 
 uint64_t CountMarkers(std::string_view bytes) {
     uint64_t n = 0;
@@ -97,7 +125,14 @@ MarkerWalk WalkMarkers(std::string_view file) {
             // others from the cursor: a record lacking a section takes a
             // later record's.
             const uint64_t startAt = bytes.Find(s == 0 ? marker : cursor, start);
-            const uint64_t endAt = startAt == kNone ? kNone : bytes.Find(startAt, end);
+            uint64_t endAt = startAt == kNone ? kNone : bytes.Find(startAt, end);
+            // A text that holds another record's head lacks its end marker
+            // (a record marker may share the start marker's line break).
+            if (endAt != kNone &&
+                HoldsRecordHead(bytes, startAt + start.length - textformat::kTextEnd.length,
+                                endAt)) {
+                endAt = kNone;
+            }
             if (endAt == kNone) {
                 walk.broken = true;
                 walk.missing = 2 * s + (startAt == kNone ? 0 : 1);
