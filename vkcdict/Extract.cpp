@@ -25,7 +25,7 @@ namespace {
 struct ExtractOptions {
     std::vector<std::string> scripts;
     std::string dict;
-    std::string output;
+    std::string output;    bool partial = false;
 };
 
 struct Occurrences {
@@ -80,7 +80,7 @@ int RunExtract(const ExtractOptions& options) {
     if (!OutputIsNoInput(options.output, inputs, d)) return kFailed;
 
     DictFile dict;
-    if (!options.dict.empty() && !OpenDictionary(options.dict, false, d, &dict)) return kFailed;
+    if (!options.dict.empty() && !OpenDictionary(options.dict, PolicyFor(options.partial), d, &dict)) return kFailed;
     VKCStringDict* lookups = options.dict.empty() ? nullptr : dict.dict.get();
 
     std::unordered_map<std::string, Occurrences> found;
@@ -125,5 +125,6 @@ void AddExtractCommand(CLI::App& app) {
     command->add_option("SCRIPT", options->scripts, "game scripts")->required();
     command->add_option("--dict", options->dict, "dictionary whose translations are kept out");
     command->add_option("-o,--output", options->output, "new dictionary file")->required();
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunExtract(*options); });
 }

@@ -27,12 +27,13 @@ namespace {
 struct MatchOptions {
     std::string dict;
     bool image = false;
+    bool partial = false;
 };
 
 int RunMatch(const MatchOptions& options) {
     Diagnostics d;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d)) return kFailed;
     VKCStringDict& lookups = *dict.dict();
     // Room for any piece of any translation: the longest CHI text.
     size_t longest = 0;
@@ -71,5 +72,6 @@ void AddMatchCommand(CLI::App& app) {
         "match", "Hand out a translation piece by piece as its source text arrives on stdin");
     command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
     command->add_flag("--image", options->image, "DICT is a binary image");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunMatch(*options); });
 }

@@ -43,7 +43,7 @@ struct ImportOptions {
     std::string output;
     std::string base;
     bool fuzzy = false;
-    bool lossy = false;
+    bool lossy = false;    bool partial = false;
 };
 
 constexpr uint64_t kNoContext = UINT64_MAX;
@@ -306,7 +306,7 @@ int Import(const ImportOptions& o) {
     std::vector<RecordText> records;
     uint64_t unnamed = 0;
     if (!o.base.empty()) {
-        if (!OpenDictionary(o.base, true, d, &base)) return kFailed;
+        if (!OpenDictionary(o.base, PolicyFor(o.partial), d, &base)) return kFailed;
         header = base.header;
         unnamed = IntoBase(base, catalogue, &records, d);
     } else {
@@ -356,5 +356,6 @@ void AddPoImportCommand(CLI::App& app) {
                         "put the translations into this dictionary's records");
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return Import(*options); });
 }

@@ -16,6 +16,7 @@ namespace {
 struct SortOptions {
     std::string dict;
     std::string output;
+    bool partial = false;
 };
 
 }  // namespace
@@ -28,6 +29,8 @@ void AddSortCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand("sort", "Put a dictionary's records in key order");
     command->add_option("DICT", options->dict, "dictionary text file")->required();
     command->add_option("-o,--output", options->output, "the sorted dictionary")->required();
-    SetAction(command,
-              [options] { return WriteUnion({options->dict}, options->output, false, "sort"); });
+    AddPartialFlag(command, &options->partial);
+    SetAction(command, [options] {
+        return WriteUnion({options->dict}, options->output, false, options->partial, "sort");
+    });
 }

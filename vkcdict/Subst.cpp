@@ -31,6 +31,7 @@ struct SubstOptions {
     bool inPlace = false;
     std::string backup;
     bool image = false;
+    bool partial = false;
 };
 
 // Where each script's output goes; false, reported, when the choice of
@@ -121,7 +122,7 @@ int RunSubst(const SubstOptions& options) {
     std::vector<std::string> targets;
     if (!PlanOutputs(options, d, &targets)) return kFailed;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d)) return kFailed;
 
     const bool progress = StderrIsTerminal();
     bool failed = false;
@@ -159,5 +160,6 @@ void AddSubstCommand(CLI::App& app) {
     command->add_option("--backup", options->backup,
                         "with --in-place: keep each script as SCRIPT+SUFFIX first");
     command->add_flag("--image", options->image, "DICT is a binary image");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunSubst(*options); });
 }
