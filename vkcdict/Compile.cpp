@@ -25,7 +25,8 @@ using namespace binaryformat;
 
 struct CompileOptions {
     std::string dict;
-    std::string output;    bool partial = false;
+    std::string output;
+    bool partial = false;
 };
 
 void PutWord(std::string* bytes, uint64_t value) {

@@ -205,7 +205,8 @@ uint64_t MaxDictionaryBytes() {
 
 bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
                     DictFile* file) {
-    const Severity severity = policy == LoadPolicy::kPartial ? Severity::kWarning : Severity::kError;
+    const Severity severity =
+        policy == LoadPolicy::kPartial ? Severity::kWarning : Severity::kError;
     file->path = path;
     file->dict = std::make_unique<VKCStringDict>();
     file->lines.clear();
@@ -262,14 +263,14 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     }
 
     // A file in another encoding is named once, before what follows from it.
-    const std::string encoding = EncodingHint(bytes, path);
+    bool utf16 = false;
+    const std::string encoding = EncodingHint(bytes, path, &utf16);
     if (!encoding.empty()) {
         file->notGbk = true;
         const bool nothingLoaded = dict.count == 0;
-        diagnostics.Report(path, 0,
-                           policy == LoadPolicy::kReport || nothingLoaded ? severity
-                                                                          : Severity::kWarning,
-                           encoding);
+        diagnostics.Report(
+            path, 0, policy == LoadPolicy::kReport || nothingLoaded ? severity : Severity::kWarning,
+            encoding);
     }
 
     LineCounter lines(bytes);
@@ -286,9 +287,10 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         while (nextPassed < walk.passed.size() && walk.passed[nextPassed].marker < marker) {
             ++nextPassed;
         }
-        const int start = nextPassed < walk.passed.size() && walk.passed[nextPassed].marker == marker
-                              ? walk.passed[nextPassed].start
-                              : -1;
+        const int start =
+            nextPassed < walk.passed.size() && walk.passed[nextPassed].marker == marker
+                ? walk.passed[nextPassed].start
+                : -1;
         const std::string record = "record " + std::to_string(nextRecord - 1) + " (line " +
                                    std::to_string(file->lines.back()) + ")";
         if (start < 0) {
@@ -297,7 +299,8 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                                "record marker passed over: it lies inside the texts of " + record +
                                    ", so the loader makes no record of it");
         } else {
-            const std::string section = MarkerName(start).substr(10, MarkerName(start).size() - 16);
+            static const char* const kSections[3] = {"ENG", "CHI", "Remark00"};
+            const std::string section = kSections[start / 2];
             diagnostics.Report(path, lines.LineOf(marker + 2), severity,
                                "record marker passed over: " + record + " has no \"" +
                                    MarkerName(start) + "\" marker before it, so the loader takes " +
@@ -313,10 +316,10 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     }
     if (walk.markers.empty() && walk.nul == bytes.size()) {
         const std::string lineBreaks = LineBreakHint(bytes, path);
-        diagnostics.Report(path, 0, severity,
-                           "no record marker (a line \"mirok_res_No.\" after a line break)" +
-                               (lineBreaks.empty() ? ": the file holds no records"
-                                                   : ": " + lineBreaks));
+        diagnostics.Report(
+            path, 0, severity,
+            "no record marker (a line \"mirok_res_No.\" after a line break)" +
+                (lineBreaks.empty() ? ": the file holds no records" : ": " + lineBreaks));
     }
     if (walk.broken) {
         const uint64_t lost =
@@ -331,7 +334,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                                Count(lost, "record") + " from here on");
     }
     uint64_t hidden = 0;
-    if (walk.nul < bytes.size() && !file->notGbk) {
+    if (walk.nul < bytes.size() && !utf16) {  // UTF-16's NUL bytes were named above
         hidden = CountMarkers(bytes.substr(walk.nul));
         diagnostics.Report(path, lines.LineOf(walk.nul), severity,
                            "NUL byte at offset " + std::to_string(walk.nul) +

@@ -7,8 +7,8 @@
 // up to the first NUL byte, and the same rule that a section text running
 // into another record's head is missing its end marker. The walk also says
 // where the loader stops and which marker it missed, and which record
-// markers it passed over inside other records. The loader remains the authority: OpenDictionary() checks that
-// the walk and the load agree on every record.
+// markers it passed over inside other records. The loader remains the authority: OpenDictionary()
+// checks that the walk and the load agree on every record.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,8 @@ namespace {
 struct ExtractOptions {
     std::vector<std::string> scripts;
     std::string dict;
-    std::string output;    bool partial = false;
+    std::string output;
+    bool partial = false;
 };
 
 struct Occurrences {
@@ -80,7 +81,9 @@ int RunExtract(const ExtractOptions& options) {
     if (!OutputIsNoInput(options.output, inputs, d)) return kFailed;
 
     DictFile dict;
-    if (!options.dict.empty() && !OpenDictionary(options.dict, PolicyFor(options.partial), d, &dict)) return kFailed;
+    if (!options.dict.empty() &&
+        !OpenDictionary(options.dict, PolicyFor(options.partial), d, &dict))
+        return kFailed;
     VKCStringDict* lookups = options.dict.empty() ? nullptr : dict.dict.get();
 
     std::unordered_map<std::string, Occurrences> found;

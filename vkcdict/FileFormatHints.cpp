@@ -39,8 +39,9 @@ const char kGbkNeeded[] = ": a dictionary must be GBK (code page 936); convert i
 
 }  // namespace
 
-std::string EncodingHint(std::string_view bytes, const std::string& path) {
+std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16) {
     const std::string target = " > " + ConvertedName(path);
+    if (utf16 != nullptr) *utf16 = true;
     const auto begins = [bytes](std::string_view with) {
         return bytes.substr(0, with.size()) == with;
     };
@@ -58,14 +59,16 @@ std::string EncodingHint(std::string_view bytes, const std::string& path) {
         return "the file looks like UTF-16 (a NUL byte precedes each of its first characters)" +
                std::string(kGbkNeeded) + "iconv -f UTF-16BE -t GBK " + path + target;
     }
+    if (utf16 != nullptr) *utf16 = false;
     if (begins("\xEF\xBB\xBF")) {
         return "the file looks like UTF-8 (it begins with a UTF-8 byte-order mark)" +
                std::string(kGbkNeeded) + "sed '1s/^\\xEF\\xBB\\xBF//' " + path +
                " | iconv -f UTF-8 -t GBK" + target;
     }
     const std::string_view visible = bytes.substr(0, bytes.find('\0'));
-    const auto nonAscii = std::find_if(visible.begin(), visible.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const auto nonAscii = std::find_if(visible.begin(), visible.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80;
+    });
     if (nonAscii == visible.end()) return "";
     constexpr size_t kWindow = size_t{1} << 20;
     const std::string_view window =

@@ -16,7 +16,8 @@ namespace vkcdict {
 // characters. UTF-8: a byte-order mark, or non-ASCII text that is valid
 // UTF-8 and not valid GBK (judged on the first MiB from the first non-ASCII
 // byte, with the project's GBK rule), so a GBK file is never taken for it.
-std::string EncodingHint(std::string_view bytes, const std::string& path);
+// `*utf16`, when given, says whether the hint is UTF-16's.
+std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16 = nullptr);
 
 // "the file uses LF line breaks ..." with the command that converts `path`,
 // when the record marker word follows a bare LF and never CR LF; else empty.

@@ -37,7 +37,8 @@ struct ExportOptions {
     std::string output;
     bool templateOnly = false;
     bool context = false;
-    bool lossy = false;    bool partial = false;
+    bool lossy = false;
+    bool partial = false;
 };
 
 // gettext's date form, in UTC.

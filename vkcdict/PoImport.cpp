@@ -43,7 +43,8 @@ struct ImportOptions {
     std::string output;
     std::string base;
     bool fuzzy = false;
-    bool lossy = false;    bool partial = false;
+    bool lossy = false;
+    bool partial = false;
 };
 
 constexpr uint64_t kNoContext = UINT64_MAX;

@@ -244,9 +244,9 @@ TEST(LoadText, ATextHoldingAnotherRecordsHeadBreaksItsRecord) {
          a + kRecordMarker + "1\r\n" + Section("ENG", "b") + "mirok_res_CHI_Start\r\n" +
              c.substr(2),
          3, 1},
-        {"record line without a number", a + without(b, 3) + kRecordMarker + "\r\n" +
-                                             Section("ENG", "c") + Section("CHI", "3") +
-                                             Section("Remark00", ""),
+        {"record line without a number",
+         a + without(b, 3) + kRecordMarker + "\r\n" + Section("ENG", "c") + Section("CHI", "3") +
+             Section("Remark00", ""),
          3, 1},
         // Still loading as before:
         {"a bare record marker line in a text",

@@ -1,11 +1,14 @@
 // vkcdict check: a table of dictionaries and the diagnostics, exit status and
 // summary each gives; and the marker walk that maps records to lines checked
 // against the library's loader on the fuzz corpus.
+#include <algorithm>
 #include <filesystem>
 
 #include "VkcdictFixture.h"
+#include "dict/GbkCodec.h"
 #include "dict/VKCStringDict.h"
 #include "vkcdict/DictFile.h"
+#include "vkcdict/FileFormatHints.h"
 
 namespace vkcdicttest {
 namespace {
@@ -232,6 +235,36 @@ TEST(VkcdictMarkerWalk, AgreesWithTheLoaderOnTheFuzzCorpus) {
         ++files;
     }
     EXPECT_GE(files, 10u);
+}
+
+}  // namespace
+}  // namespace vkcdicttest
+
+namespace vkcdicttest {
+namespace {
+
+// The UTF-8 hint on real text: a GBK page is never taken for UTF-8, in
+// whole or cut anywhere, and the same page converted to UTF-8 always is.
+TEST(VkcdictEncodingHint, TellsAGbkTextFromItsUtf8Form) {
+    const std::string gbkText =
+        testutil::ReadBytes(std::string(VKC_TEST_DATA_DIR) + "/gbk-iconv-lite-gbkFile.txt");
+    std::string utf8;
+    ASSERT_TRUE(gbk::ToUtf8(gbkText.data(), gbkText.size(), &utf8, nullptr, true));
+    ASSERT_NE(utf8, gbkText);
+    for (size_t cut = 0; cut <= gbkText.size(); cut += 97) {
+        EXPECT_EQ(vkcdict::EncodingHint(gbkText.substr(cut), "d.txt"), "") << cut;
+        const std::string utf8Part = utf8.substr(std::min(cut, utf8.size()));
+        const bool nonAscii = std::any_of(utf8Part.begin(), utf8Part.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x80;
+        });
+        // A cut inside a character leaves a stray continuation byte: not UTF-8.
+        const bool whole =
+            utf8Part.empty() || (static_cast<unsigned char>(utf8Part[0]) & 0xC0) != 0x80;
+        EXPECT_EQ(
+            vkcdict::EncodingHint(utf8Part, "d.txt").rfind("the file looks like UTF-8", 0) == 0,
+            nonAscii && whole)
+            << cut;
+    }
 }
 
 }  // namespace
