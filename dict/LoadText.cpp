@@ -62,6 +62,25 @@ bool RecordMarkerAt(const char* lineFeed, const char* limit) {
            SameBytes(lineFeed + 1, kRecord.bytes + 2, kRecord.length - 2);
 }
 
+// When the record marker at `lineFeed` (see RecordMarkerAt) begins the head
+// of a record, its marker line directly followed by the ENG start line, the
+// position just past that ENG start line; else null. Only called at a record
+// marker inside a section, so its cost never reaches an undamaged file.
+const char* RecordHeadEnd(const char* lineFeed, const char* limit) {
+    using textformat::kEngStart;
+    using textformat::kRecord;
+    const char* const endBytes = textformat::kTextEnd.bytes;
+    const char* line = lineFeed + (kRecord.length - 1);  // the rest of the marker line
+    const char* lineEnd = std::search(line, limit, endBytes, endBytes + 2);
+    if (lineEnd == limit) return nullptr;
+    const char* eng = lineEnd + 2;
+    if (limit - eng < static_cast<ptrdiff_t>(kEngStart.length) ||
+        !SameBytes(eng, kEngStart.bytes, kEngStart.length)) {
+        return nullptr;
+    }
+    return eng + kEngStart.length;
+}
+
 // Composes the message for a record whose marker is missing and sends it to
 // the debugger output; the load itself reports only its result.
 void ReportBrokenRecord(int message, uint32_t index) {
@@ -167,6 +186,11 @@ uint32_t VKCStringDict::ParsePool() {
     int step = -1;            // -1: a record marker; else the index in kOrder
     uint32_t i = 0;
     char* text = nullptr;
+    // While an end marker is wanted: the last line feed of a record's head
+    // that began inside the text, or null. Reaching it before the end marker
+    // means the text holds another record: the end marker is missing there.
+    const char* headLast = nullptr;
+    bool headInText = false;
     bytescan::ForEach(pool, limit, '\n', '\n', [&](const char* at) {
         for (;;) {  // one line feed may close one marker and open the next
             if (step < 0) {
@@ -178,9 +202,22 @@ uint32_t VKCStringDict::ParsePool() {
             }
             const Wanted& wanted = kOrder[step];
             const size_t length = wanted.marker->length;
-            if (static_cast<size_t>(at - from) + 1 < length) return true;
             char* marker = pool + (at - pool) + 1 - length;
-            if (!SameBytes(marker, wanted.marker->bytes, length - 1)) return true;
+            if (static_cast<size_t>(at - from) + 1 < length ||
+                !SameBytes(marker, wanted.marker->bytes, length - 1)) {
+                if (wanted.isStart) return true;
+                // Inside a text (the start marker's own line feed included:
+                // a record marker may share it). A record's head here breaks
+                // this record; a bare record marker line does not.
+                if (at == headLast) {
+                    headInText = true;
+                    return false;
+                }
+                if (headLast == nullptr && RecordMarkerAt(at, limit)) {
+                    if (const char* headEnd = RecordHeadEnd(at, limit)) headLast = headEnd - 1;
+                }
+                return true;
+            }
             StringEntry& entry = entries[i];
             char** texts[3] = {&entry.eng, &entry.chi, &entry.remark};
             uint32_t* lengths[3] = {&entry.engLen, &entry.chiLen, &entry.remarkLen};
@@ -197,6 +234,7 @@ uint32_t VKCStringDict::ParsePool() {
                 // One byte past the end marker's first byte, so that the NUL of
                 // an empty text, written onto that byte, cuts no later search.
                 from = marker + 1;
+                headLast = nullptr;
             }
             if (++step == 6) {
                 step = -1;

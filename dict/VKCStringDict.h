@@ -94,7 +94,15 @@ public:
     // directory. A null name, a name of 260 bytes or more, or a resolved path
     // longer than 259 bytes: 0, nothing changes. A missing, empty or oversized
     // (over 200,000,000 bytes) file: 0, the previous records stay. A broken
-    // record k: 0, records 0 to k-1 stay usable (`count` = k).
+    // record k: 0, records 0 to k-1 stay usable (`count` = k). Record k is
+    // broken when a marker it needs is missing, and also when one of its
+    // section texts (from its start marker to the end marker found) holds
+    // the head of another record: a record marker line directly followed by
+    // the ENG start line. That section's end marker is then missing, and the
+    // load fails with its message, rather than carry the next record's marker
+    // lines into record k's text. A start marker is still searched for past
+    // other records (a record without a whole CHI section takes the next
+    // record's), and a text that holds a bare record marker line still loads.
     uint32_t LoadFromTXTFileA(const char* fileName);
     // Loads dictionary text held in memory (copied; the caller's text is not
     // changed; it may be one of this dictionary's own texts). `path` becomes

@@ -73,9 +73,24 @@ size_t CountRecordMarkers(const std::string& visible) {
     return n;
 }
 
+// True when visible[from, to) holds the head of a record: a record marker,
+// the rest of its line through CR LF, and the ENG start line.
+bool HoldsRecordHead(const std::string& visible, size_t from, size_t to) {
+    const std::string engStart(kSections[0].start);
+    for (size_t at = visible.find(kRecordMarker, from); at != std::string::npos && at < to;
+         at = visible.find(kRecordMarker, at + 1)) {
+        const size_t lineEnd = visible.find("\r\n", at + kRecordMarker.size());
+        if (lineEnd == std::string::npos) return false;
+        if (At(visible, lineEnd + 2, engStart) && lineEnd + 2 + engStart.size() <= to) return true;
+    }
+    return false;
+}
+
 // Each loaded text stands in the input right behind its start marker, and its
 // end marker follows the two bytes that close the text (or, for an empty
-// text, follows at once or after one byte). Texts lie in file order.
+// text, follows at once or after one byte). Texts lie in file order. No text
+// runs into another record's head (a record marker line and the ENG start
+// line) on its way to its end marker: such a record is broken.
 void CheckCutFromInput(const VKCStringDict& d, const std::string& visible) {
     FUZZ_CHECK(d.entryCapacity == CountRecordMarkers(visible));
     size_t previousEnd = 0;
@@ -90,8 +105,14 @@ void CheckCutFromInput(const VKCStringDict& d, const std::string& visible) {
             const std::string end(section.end);
             FUZZ_CHECK(offset >= start.size() && offset + length <= visible.size());
             FUZZ_CHECK(At(visible, offset - start.size(), start));
-            FUZZ_CHECK(At(visible, offset + length + 2, end) ||
-                       (length == 0 && (At(visible, offset, end) || At(visible, offset + 1, end))));
+            size_t endAt = offset + length + 2;
+            if (length == 0 && At(visible, offset, end)) {
+                endAt = offset;
+            } else if (length == 0 && At(visible, offset + 1, end)) {
+                endAt = offset + 1;
+            }
+            FUZZ_CHECK(At(visible, endAt, end));
+            FUZZ_CHECK(!HoldsRecordHead(visible, offset - 2, endAt));
             FUZZ_CHECK(std::memcmp(text, visible.data() + offset, length) == 0);
             FUZZ_CHECK(text[length] == '\0');
             FUZZ_CHECK(offset >= previousEnd);

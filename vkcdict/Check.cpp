@@ -46,12 +46,40 @@ std::vector<uint32_t> FirstTwins(const DictFile& f) {
     return first;
 }
 
+// The records whose ENG text sorts before that of the record in front of
+// them (a repeated text is a duplicate, not out of place), in file order.
+std::vector<uint32_t> OutOfPlace(const DictFile& f) {
+    std::vector<uint32_t> out;
+    for (uint32_t i = 1; i < f.count(); ++i) {
+        if (f.dict->CompareKey(f.record(i).eng, f.record(i - 1).eng) == 2) out.push_back(i);
+    }
+    return out;
+}
+
 void CheckLookups(DictFile& f, Diagnostics& d, bool terminal) {
     const std::vector<uint32_t> first = FirstTwins(f);
+    const std::vector<uint32_t> outOfPlace = OutOfPlace(f);
+    // A record that is never found for want of order is told the nearest
+    // record out of place, the one to move.
+    auto nearestOutOfPlace = [&outOfPlace](uint32_t i) {
+        auto after = std::lower_bound(outOfPlace.begin(), outOfPlace.end(), i);
+        if (after == outOfPlace.end()) return outOfPlace.back();
+        if (after == outOfPlace.begin() || *after - i <= i - after[-1]) return *after;
+        return after[-1];
+    };
     const StringEntry* entries = f.dict->entries;
+    size_t nextOutOfPlace = 0;
     for (uint32_t i = 0; i < f.count(); ++i) {
         const StringEntry& r = entries[i];
         const std::string_view eng(r.eng, r.engLen);
+        if (nextOutOfPlace < outOfPlace.size() && outOfPlace[nextOutOfPlace] == i) {
+            ++nextOutOfPlace;
+            d.Error(f.path, f.lines[i],
+                    "record " + std::to_string(i) + " is out of place: its ENG text " +
+                        Quote(r.eng, r.engLen, terminal) + " sorts before that of " +
+                        RecordName(f, i - 1) +
+                        "; lookups need ascending keys (vkcdict sort puts them in order)");
+        }
         if (first[i] != i) {
             const StringEntry& twin = entries[first[i]];
             const bool same =
@@ -71,10 +99,12 @@ void CheckLookups(DictFile& f, Diagnostics& d, bool terminal) {
             message += ": every lookup trims the blanks at either end of its text";
         } else if (found != nullptr && std::string_view(found->eng, found->engLen) == eng) {
             message += ", its duplicate";
+        } else if (!outOfPlace.empty()) {
+            const uint32_t moved = nearestOutOfPlace(i);
+            message += moved == i ? ": it is out of place"
+                                  : ": " + RecordName(f, moved) + " is out of place";
         } else {
-            message +=
-                ": the records are not in ascending order of their ENG texts (vkcdict "
-                "sort puts them in order)";
+            message += ": the records are not in ascending order of their ENG texts";
         }
         d.Error(f.path, f.lines[i], message);
     }
@@ -100,7 +130,11 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
             continue;
         }
         const unsigned char* chi = reinterpret_cast<const unsigned char*>(r.chi);
-        if (std::none_of(chi, chi + r.chiLen, [](unsigned char c) { return c >= 0x80; })) continue;
+        // A file that is not GBK at all was named once already.
+        if (f.notGbk ||
+            std::none_of(chi, chi + r.chiLen, [](unsigned char c) { return c >= 0x80; })) {
+            continue;
+        }
 
         // Invalid GBK: every undefined sequence, the first one shown.
         size_t invalid = 0;
@@ -153,7 +187,7 @@ int CheckFiles(const CheckOptions& options, Diagnostics& d) {
     uint64_t untranslated = 0;
     for (const std::string& path : options.files) {
         DictFile f;
-        if (!OpenDictionary(path, true, d, &f)) {
+        if (!OpenDictionary(path, LoadPolicy::kReport, d, &f)) {
             failed = true;
             continue;
         }

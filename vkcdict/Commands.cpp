@@ -9,4 +9,10 @@ void SetAction(CLI::App* command, std::function<int()> action) {
     });
 }
 
+void AddPartialFlag(CLI::App* command, bool* partial) {
+    command->add_flag("--partial", *partial,
+                      "work on with the records that load from a dictionary that does not load "
+                      "completely");
+}
+
 }  // namespace vkcdict

@@ -22,6 +22,10 @@ constexpr int kFailed = 2;
 // program's exit status.
 void SetAction(CLI::App* command, std::function<int()> action);
 
+// Adds --partial, which lets the command work on with the records that load
+// from a dictionary that does not load completely (vkcdict/DictFile.h).
+void AddPartialFlag(CLI::App* command, bool* partial);
+
 }  // namespace vkcdict
 
 void AddCheckCommand(CLI::App& app);

@@ -26,6 +26,7 @@ using namespace binaryformat;
 struct CompileOptions {
     std::string dict;
     std::string output;
+    bool partial = false;
 };
 
 void PutWord(std::string* bytes, uint64_t value) {
@@ -57,11 +58,7 @@ int RunCompile(const CompileOptions& options) {
     Diagnostics d;
     if (!OutputIsNoInput(options.output, {options.dict}, d)) return kFailed;
     DictFile f;
-    if (!OpenDictionary(options.dict, true, d, &f)) return kFailed;
-    if (!f.loaded) {
-        d.Error(f.path, 0, "the loader does not load this dictionary completely: no image made");
-        return kFound;
-    }
+    if (!OpenDictionary(options.dict, PolicyFor(options.partial), d, &f)) return kFailed;
     if (!InOrder(f, d)) return kFound;
 
     const uint64_t n = f.count();
@@ -130,5 +127,6 @@ void AddCompileCommand(CLI::App& app) {
     command->add_option("-o,--output", options->output, "the image")
         ->type_name("IMAGE")
         ->required();
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunCompile(*options); });
 }

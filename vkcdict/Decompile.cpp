@@ -25,7 +25,7 @@ int RunDecompile(const DecompileOptions& options) {
     Diagnostics d;
     if (!OutputIsNoInput(options.output, {options.image}, d)) return kFailed;
     LoadedDict image;
-    if (!image.Open(options.image, true, d)) return kFailed;
+    if (!image.Open(options.image, true, LoadPolicy::kWhole, d)) return kFailed;
     const VKCStringDict& dict = *image.dict();
     static const char* const kSections[3] = {"ENG", "CHI", "Remark00"};
     std::vector<RecordText> records;

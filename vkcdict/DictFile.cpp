@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "dict/TextFormat.h"
 #include "vkcdict/DictWriter.h"
+#include "vkcdict/FileFormatHints.h"
 #include "vkcdict/Input.h"
 
 namespace vkcdict {
@@ -38,6 +40,18 @@ public:
         return inTail == kNone ? kNone : tailStart_ + inTail;
     }
 
+    // True when `marker` begins at `at`.
+    bool At(uint64_t at, const Marker& marker) const {
+        if (at + marker.length <= main_.size()) {
+            return std::memcmp(main_.data() + at, marker.bytes, marker.length) == 0;
+        }
+        // Reaching into the appended bytes: at lies inside the tail copy.
+        if (tail_.empty() || at < tailStart_ || at - tailStart_ + marker.length > tail_.size()) {
+            return false;
+        }
+        return std::memcmp(tail_.data() + (at - tailStart_), marker.bytes, marker.length) == 0;
+    }
+
 private:
     static constexpr size_t kTailKeep = 64;  // longer than any marker
 
@@ -62,6 +76,42 @@ const Marker* const kSectionMarkers[6] = {
     &textformat::kEngStart, &textformat::kEngEnd,      &textformat::kChiStart,
     &textformat::kChiEnd,   &textformat::kRemarkStart, &textformat::kRemarkEnd,
 };
+
+// True when the bytes from `from` to `to` hold the head of a record: a
+// record marker, the rest of its line, and the ENG start line.
+bool HoldsRecordHead(const Visible& bytes, uint64_t from, uint64_t to) {
+    using textformat::kRecord;
+    for (uint64_t at = bytes.Find(from, kRecord); at != kNone && at < to;
+         at = bytes.Find(at + kRecord.length, kRecord)) {
+        const uint64_t lineEnd = bytes.Find(at + kRecord.length, textformat::kTextEnd);
+        if (lineEnd == kNone) return false;
+        const uint64_t eng = lineEnd + textformat::kTextEnd.length;
+        if (bytes.At(eng, textformat::kEngStart) && eng + textformat::kEngStart.length <= to) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The policy's answer for a dictionary whose problems are reported: go on
+// with its records, or (kWhole) not when it did not load completely.
+bool Accept(const DictFile& file, LoadPolicy policy, Diagnostics& diagnostics) {
+    if (file.complete || policy == LoadPolicy::kReport) return true;
+    const uint32_t records = file.count();
+    if (policy == LoadPolicy::kPartial) {
+        diagnostics.Warning(file.path, 0,
+                            "working on with the " + Count(records, "record") +
+                                " that the loader loads (--partial)");
+        return true;
+    }
+    diagnostics.Error(file.path, 0,
+                      records == 0
+                          ? std::string("not used: the loader loads no record from it")
+                          : "not used: the loader does not load it completely (--partial works "
+                            "on with the " +
+                                Count(records, "record") + " it loads)");
+    return false;
+}
 
 uint64_t CountMarkers(std::string_view bytes) {
     uint64_t n = 0;
@@ -90,6 +140,14 @@ MarkerWalk WalkMarkers(std::string_view file) {
         const uint64_t marker = bytes.Find(cursor, textformat::kRecord);
         if (marker == kNone) break;
         uint64_t eng = 0;
+        const size_t passedBefore = walk.passed.size();
+        // The record markers from `from` to `to`, passed over for `start`.
+        const auto passOver = [&walk](uint64_t from, uint64_t to, int start) {
+            for (auto m = std::lower_bound(walk.markers.begin(), walk.markers.end(), from);
+                 m != walk.markers.end() && *m < to; ++m) {
+                walk.passed.push_back({*m, start});
+            }
+        };
         for (int s = 0; s < 3; ++s) {
             const Marker& start = *kSectionMarkers[2 * s];
             const Marker& end = *kSectionMarkers[2 * s + 1];
@@ -97,14 +155,24 @@ MarkerWalk WalkMarkers(std::string_view file) {
             // others from the cursor: a record lacking a section takes a
             // later record's.
             const uint64_t startAt = bytes.Find(s == 0 ? marker : cursor, start);
-            const uint64_t endAt = startAt == kNone ? kNone : bytes.Find(startAt, end);
+            uint64_t endAt = startAt == kNone ? kNone : bytes.Find(startAt, end);
+            // A text that holds another record's head lacks its end marker
+            // (a record marker may share the start marker's line break).
+            if (endAt != kNone &&
+                HoldsRecordHead(bytes, startAt + start.length - textformat::kTextEnd.length,
+                                endAt)) {
+                endAt = kNone;
+            }
             if (endAt == kNone) {
+                walk.passed.resize(passedBefore);
                 walk.broken = true;
                 walk.missing = 2 * s + (startAt == kNone ? 0 : 1);
                 walk.at = startAt == kNone ? marker : startAt;
                 walk.brokenMarker = marker;
                 return walk;
             }
+            passOver(s == 0 ? marker + 1 : cursor, startAt, 2 * s);
+            passOver(startAt, endAt, -1);
             if (s == 0) eng = startAt + start.length;
             cursor = endAt + 1;
         }
@@ -135,14 +203,22 @@ uint64_t MaxDictionaryBytes() {
     return textformat::kMaxDataSize;
 }
 
-bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagnostics,
+bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
                     DictFile* file) {
-    const Severity severity = strictLoad ? Severity::kError : Severity::kWarning;
+    const Severity severity =
+        policy == LoadPolicy::kPartial ? Severity::kWarning : Severity::kError;
     file->path = path;
     file->dict = std::make_unique<VKCStringDict>();
     file->lines.clear();
     file->loaded = false;
+    file->complete = false;
+    file->notGbk = false;
 
+    std::error_code notADirectory;
+    if (std::filesystem::is_directory(path, notADirectory)) {
+        diagnostics.Error(path, 0, "is a directory");
+        return false;
+    }
     FileBlock block;
     bool tooLong = false;
     std::string error = "a dictionary must be a file";
@@ -160,13 +236,13 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
                            "file of " + std::to_string(block.size) +
                                " bytes: the loader refuses files over " +
                                std::to_string(MaxDictionaryBytes()) + " bytes");
-        return true;
+        return Accept(*file, policy, diagnostics);
     }
     const std::string_view bytes = block.view();
     file->header = WrittenHeader(bytes);
     if (bytes.empty()) {
         diagnostics.Report(path, 0, severity, "empty file: the loader refuses it");
-        return true;
+        return Accept(*file, policy, diagnostics);
     }
 
     std::string loaderPath = path;
@@ -186,9 +262,21 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
         throw std::logic_error(path + ": the marker walk does not match the loader's records");
     }
 
+    // A file in another encoding is named once, before what follows from it.
+    bool utf16 = false;
+    const std::string encoding = EncodingHint(bytes, path, &utf16);
+    if (!encoding.empty()) {
+        file->notGbk = true;
+        const bool nothingLoaded = dict.count == 0;
+        diagnostics.Report(
+            path, 0, policy == LoadPolicy::kReport || nothingLoaded ? severity : Severity::kWarning,
+            encoding);
+    }
+
     LineCounter lines(bytes);
     file->lines.reserve(walk.records.size());
     size_t nextRecord = 0;
+    size_t nextPassed = 0;
     for (uint64_t marker : walk.markers) {
         if (walk.broken && marker >= walk.brokenMarker) break;
         if (nextRecord < walk.records.size() && walk.records[nextRecord].marker == marker) {
@@ -196,12 +284,29 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
             ++nextRecord;
             continue;
         }
-        // A marker inside the texts of the record before it.
-        diagnostics.Report(path, lines.LineOf(marker + 2), severity,
-                           "record marker passed over: it lies inside the texts of record " +
-                               std::to_string(nextRecord - 1) + " (line " +
-                               std::to_string(file->lines.back()) +
-                               "), so the loader makes no record of it");
+        while (nextPassed < walk.passed.size() && walk.passed[nextPassed].marker < marker) {
+            ++nextPassed;
+        }
+        const int start =
+            nextPassed < walk.passed.size() && walk.passed[nextPassed].marker == marker
+                ? walk.passed[nextPassed].start
+                : -1;
+        const std::string record = "record " + std::to_string(nextRecord - 1) + " (line " +
+                                   std::to_string(file->lines.back()) + ")";
+        if (start < 0) {
+            // A marker inside the texts of the record before it.
+            diagnostics.Report(path, lines.LineOf(marker + 2), severity,
+                               "record marker passed over: it lies inside the texts of " + record +
+                                   ", so the loader makes no record of it");
+        } else {
+            static const char* const kSections[3] = {"ENG", "CHI", "Remark00"};
+            const std::string section = kSections[start / 2];
+            diagnostics.Report(path, lines.LineOf(marker + 2), severity,
+                               "record marker passed over: " + record + " has no \"" +
+                                   MarkerName(start) + "\" marker before it, so the loader takes " +
+                                   "a later " + section +
+                                   " section for that record and makes no record of this one");
+        }
     }
     const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
     if (bytes.substr(0, word.size()) == word) {
@@ -210,9 +315,11 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
                            "before it: the loader makes no record of it");
     }
     if (walk.markers.empty() && walk.nul == bytes.size()) {
-        diagnostics.Report(path, 0, severity,
-                           "no record marker (a line \"mirok_res_No.\" after a line break): the "
-                           "file holds no records");
+        const std::string lineBreaks = LineBreakHint(bytes, path);
+        diagnostics.Report(
+            path, 0, severity,
+            "no record marker (a line \"mirok_res_No.\" after a line break)" +
+                (lineBreaks.empty() ? ": the file holds no records" : ": " + lineBreaks));
     }
     if (walk.broken) {
         const uint64_t lost =
@@ -222,21 +329,23 @@ bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagn
                            severity,
                            "record " + std::to_string(walk.records.size()) + " has no \"" +
                                MarkerName(walk.missing) +
-                               "\" marker after this line: the load stops here, using the " +
+                               "\" marker after this line: the load stops here, with the " +
                                Count(walk.records.size(), "record") + " before it and not the " +
                                Count(lost, "record") + " from here on");
     }
-    if (walk.nul < bytes.size()) {
-        const uint64_t hidden = CountMarkers(bytes.substr(walk.nul));
+    uint64_t hidden = 0;
+    if (walk.nul < bytes.size() && !utf16) {  // UTF-16's NUL bytes were named above
+        hidden = CountMarkers(bytes.substr(walk.nul));
         diagnostics.Report(path, lines.LineOf(walk.nul), severity,
                            "NUL byte at offset " + std::to_string(walk.nul) +
                                ": the loader sees nothing after it (" +
                                Count(hidden, "record marker") + " not seen)");
     }
+    file->complete = file->loaded && hidden == 0;
     file->walk = walk;
     file->walk.markers.clear();
     file->walk.markers.shrink_to_fit();
-    return true;
+    return Accept(*file, policy, diagnostics);
 }
 
 }  // namespace vkcdict

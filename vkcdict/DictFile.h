@@ -4,10 +4,11 @@
 //
 // The lines come from a walk over the file's markers that follows the
 // loader's own steps (MarkerWalk): the same searches from the same places,
-// up to the first NUL byte. The walk also says where the loader stops and
-// which marker it missed, and which record markers it passed over inside
-// other records. The loader remains the authority: OpenDictionary() checks that
-// the walk and the load agree on every record.
+// up to the first NUL byte, and the same rule that a section text running
+// into another record's head is missing its end marker. The walk also says
+// where the loader stops and which marker it missed, and which record
+// markers it passed over inside other records. The loader remains the authority: OpenDictionary()
+// checks that the walk and the load agree on every record.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,15 @@ struct MarkerWalk {
     std::vector<Record> records;
     // Record markers that the counting pass finds.
     std::vector<uint64_t> markers;
+    // Each record marker passed over inside a record that the parse
+    // completes, in file order: its offset, and the index of the start
+    // marker (0, 2 or 4) whose search passed over it because the record
+    // lacks that section, or -1 when it lies inside a text.
+    struct Passed {
+        uint64_t marker;
+        int start;
+    };
+    std::vector<Passed> passed;
     // The parse stopped at record records.size(): `missing` is the index of
     // the marker not found (0 ENG start, 1 ENG end, 2 CHI start, 3 CHI end,
     // 4 Remark00 start, 5 Remark00 end), `at` where the search for it began
@@ -74,6 +84,11 @@ struct DictFile {
     // The file's header line when SaveToTXTFileA wrote it, else empty.
     std::string header;
     bool loaded = false;  // the load succeeded (every record marker parsed)
+    // Loaded, and no NUL byte hides a record marker from the loader.
+    bool complete = false;
+    // The bytes look like UTF-8 or UTF-16 rather than GBK (reported once, so
+    // that check need not report each text's invalid GBK).
+    bool notGbk = false;
     MarkerWalk walk;
 
     uint32_t count() const { return dict->count; }
@@ -81,13 +96,28 @@ struct DictFile {
     std::string Where(uint32_t i) const { return path + ":" + std::to_string(lines[i]); }
 };
 
-// Loads `path` with the library's loader. Reports an unreadable file and
-// returns false (no usable DictFile). A file the loader refuses or stops in
-// is reported (an error with `strictLoad`, else a warning) and still returns
-// true with the records before the break, so that callers use exactly what
-// the loader gives.
-bool OpenDictionary(const std::string& path, bool strictLoad, Diagnostics& diagnostics,
+// How a command takes a dictionary that does not load completely (a broken
+// record, no record marker, a NUL byte hiding records, an empty or oversized
+// file) or that holds no record.
+enum class LoadPolicy {
+    kReport,   // check: every problem reported as an error; go on with what loaded
+    kWhole,    // the problems reported as errors, and the dictionary refused
+    kPartial,  // --partial: the problems as warnings; go on with what loaded
+};
+
+// Loads `path` with the library's loader and reports what keeps it from
+// loading, with a hint when the file looks like UTF-8, UTF-16 or has LF line
+// breaks. Returns false, reported, when the file cannot be read (a missing
+// file, a directory), and with kWhole when it does not load completely or
+// holds no record: the caller then stops, writing nothing. Otherwise true,
+// with exactly the records the loader gives.
+bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
                     DictFile* file);
+
+// kPartial when the command was given --partial, else kWhole.
+inline LoadPolicy PolicyFor(bool partial) {
+    return partial ? LoadPolicy::kPartial : LoadPolicy::kWhole;
+}
 
 // The loader's limit on a dictionary's size in bytes.
 uint64_t MaxDictionaryBytes();

@@ -26,6 +26,7 @@ struct ExtractOptions {
     std::vector<std::string> scripts;
     std::string dict;
     std::string output;
+    bool partial = false;
 };
 
 struct Occurrences {
@@ -81,7 +82,9 @@ int RunExtract(const ExtractOptions& options) {
     if (!OutputIsNoInput(options.output, inputs, d)) return kFailed;
 
     DictFile dict;
-    if (!options.dict.empty() && !OpenDictionary(options.dict, false, d, &dict)) return kFailed;
+    if (!options.dict.empty() &&
+        !OpenDictionary(options.dict, PolicyFor(options.partial), d, &dict))
+        return kFailed;
     VKCStringDict* lookups = options.dict.empty() ? nullptr : dict.dict.get();
 
     std::unordered_map<std::string, Occurrences> found;
@@ -129,5 +132,6 @@ void AddExtractCommand(CLI::App& app) {
     command->add_option("-o,--output", options->output, "new dictionary file")
         ->type_name("FILE")
         ->required();
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunExtract(*options); });
 }

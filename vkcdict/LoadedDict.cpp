@@ -7,9 +7,10 @@
 
 namespace vkcdict {
 
-bool LoadedDict::Open(const std::string& path, bool image, Diagnostics& diagnostics) {
+bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
+                      Diagnostics& diagnostics) {
     image_ = image;
-    if (!image) return OpenDictionary(path, false, diagnostics, &file_);
+    if (!image) return OpenDictionary(path, policy, diagnostics, &file_);
     file_.path = path;
     file_.dict = std::make_unique<VKCStringDict>();
     FILE* readable = std::fopen(path.c_str(), "rb");

@@ -12,9 +12,9 @@ namespace vkcdict {
 
 class LoadedDict {
 public:
-    // False, reported, when the file cannot be read or (an image) the loader
-    // refuses it.
-    bool Open(const std::string& path, bool image, Diagnostics& diagnostics);
+    // False, reported, when the file cannot be read, (an image) the loader
+    // refuses it, or (a text file) OpenDictionary refuses it under `policy`.
+    bool Open(const std::string& path, bool image, LoadPolicy policy, Diagnostics& diagnostics);
 
     VKCStringDict* dict() { return file_.dict.get(); }
     const std::string& path() const { return file_.path; }

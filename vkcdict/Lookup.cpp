@@ -19,12 +19,13 @@ struct LookupOptions {
     std::string dict;
     std::vector<std::string> texts;
     bool image = false;
+    bool partial = false;
 };
 
 int RunLookup(const LookupOptions& options) {
     Diagnostics d;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d)) return kFailed;
     const bool terminal = IsTerminal(stdout);
     bool missing = false;
     for (const std::string& text : options.texts) {
@@ -59,5 +60,6 @@ void AddLookupCommand(CLI::App& app) {
     command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
     command->add_option("TEXT", options->texts, "texts to look up")->required();
     command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunLookup(*options); });
 }

@@ -27,12 +27,13 @@ namespace {
 struct MatchOptions {
     std::string dict;
     bool image = false;
+    bool partial = false;
 };
 
 int RunMatch(const MatchOptions& options) {
     Diagnostics d;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d)) return kFailed;
     VKCStringDict& lookups = *dict.dict();
     // Room for any piece of any translation: the longest CHI text.
     size_t longest = 0;
@@ -81,5 +82,6 @@ void AddMatchCommand(CLI::App& app) {
         "     those); the match is abandoned and the next piece starts a new one\n"
         "Exit status: 0 when no piece got 0, 1 when one did, 2 when DICT cannot be used.");
     command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunMatch(*options); });
 }

@@ -18,6 +18,7 @@ struct MergeOptions {
     std::vector<std::string> dicts;
     std::string output;
     std::string prefer = "first";
+    bool partial = false;
 };
 
 }  // namespace
@@ -38,7 +39,9 @@ void AddMergeCommand(CLI::App& app) {
                      "which of two different translations to keep (default: first)")
         ->check(CLI::IsMember({"first", "last"}))
         ->option_text("first|last");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] {
-        return WriteUnion(options->dicts, options->output, options->prefer == "last", "merge");
+        return WriteUnion(options->dicts, options->output, options->prefer == "last",
+                          options->partial, "merge");
     });
 }

@@ -38,6 +38,7 @@ struct ExportOptions {
     bool templateOnly = false;
     bool context = false;
     bool lossy = false;
+    bool partial = false;
 };
 
 // gettext's date form, in UTC.
@@ -153,7 +154,7 @@ int Export(const ExportOptions& o) {
     Diagnostics d;
     if (!OutputIsNoInput(o.output, {o.dict}, d)) return kFailed;
     DictFile f;
-    if (!OpenDictionary(o.dict, true, d, &f)) return kFailed;
+    if (!OpenDictionary(o.dict, PolicyFor(o.partial), d, &f)) return kFailed;
 
     std::vector<Source> sources(f.count());
     for (uint32_t i = 0; i < f.count(); ++i) {
@@ -250,5 +251,6 @@ void AddPoExportCommand(CLI::App& app) {
                       "give records that share a key their record number as msgctxt");
     command->add_flag("--lossy", options->lossy,
                       "write U+FFFD for undefined GBK in CHI texts and remarks");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return Export(*options); });
 }

@@ -45,6 +45,7 @@ struct ImportOptions {
     std::string base;
     bool fuzzy = false;
     bool lossy = false;
+    bool partial = false;
 };
 
 constexpr uint64_t kNoContext = UINT64_MAX;
@@ -308,7 +309,7 @@ int Import(const ImportOptions& o) {
     std::vector<RecordText> records;
     uint64_t unnamed = 0;
     if (!o.base.empty()) {
-        if (!OpenDictionary(o.base, true, d, &base)) return kFailed;
+        if (!OpenDictionary(o.base, PolicyFor(o.partial), d, &base)) return kFailed;
         header = base.header;
         unnamed = IntoBase(base, catalogue, &records, d);
     } else {
@@ -362,5 +363,6 @@ void AddPoImportCommand(CLI::App& app) {
         ->type_name("DICT");
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return Import(*options); });
 }

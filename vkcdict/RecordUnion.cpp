@@ -61,7 +61,7 @@ std::vector<RecordText> RecordUnion::Combine(Diagnostics& d) {
 }
 
 int WriteUnion(const std::vector<std::string>& paths, const std::string& output, bool preferLast,
-               const char* command) {
+               bool partial, const char* command) {
     Diagnostics d;
     if (!OutputIsNoInput(output, paths, d)) return kFailed;
     std::vector<std::unique_ptr<DictFile>> files;
@@ -69,7 +69,7 @@ int WriteUnion(const std::vector<std::string>& paths, const std::string& output,
     uint64_t loaded = 0;
     for (const std::string& path : paths) {
         files.push_back(std::make_unique<DictFile>());
-        if (!OpenDictionary(path, true, d, files.back().get())) return kFailed;
+        if (!OpenDictionary(path, PolicyFor(partial), d, files.back().get())) return kFailed;
         all.Add(*files.back());
         loaded += files.back()->count();
     }

@@ -44,7 +44,9 @@ private:
 // written to `output`, with the first file's header line kept when the
 // library's writer made it, so that a run that changes no record changes no
 // byte. Returns the exit status; `command` names the command in the summary.
+// A dictionary that does not load completely stops it, writing nothing,
+// unless `partial`.
 int WriteUnion(const std::vector<std::string>& paths, const std::string& output, bool preferLast,
-               const char* command);
+               bool partial, const char* command);
 
 }  // namespace vkcdict

@@ -16,6 +16,7 @@ namespace {
 struct SortOptions {
     std::string dict;
     std::string output;
+    bool partial = false;
 };
 
 }  // namespace
@@ -30,6 +31,8 @@ void AddSortCommand(CLI::App& app) {
     command->add_option("-o,--output", options->output, "the sorted dictionary")
         ->type_name("FILE")
         ->required();
-    SetAction(command,
-              [options] { return WriteUnion({options->dict}, options->output, false, "sort"); });
+    AddPartialFlag(command, &options->partial);
+    SetAction(command, [options] {
+        return WriteUnion({options->dict}, options->output, false, options->partial, "sort");
+    });
 }

@@ -20,12 +20,13 @@ struct StatsOptions {
     std::string dict;
     std::vector<std::string> scripts;
     bool csv = false;
+    bool partial = false;
 };
 
 int RunStats(const StatsOptions& options) {
     Diagnostics d;
     DictFile dict;
-    if (!OpenDictionary(options.dict, false, d, &dict)) return kFailed;
+    if (!OpenDictionary(options.dict, PolicyFor(options.partial), d, &dict)) return kFailed;
     std::vector<Tally> tallies;
     for (const std::string& path : options.scripts) {
         WorkingOn working(path);
@@ -57,5 +58,6 @@ void AddStatsCommand(CLI::App& app) {
     command->add_option("DICT", options->dict, "dictionary text file")->required();
     command->add_option("SCRIPT", options->scripts, "game scripts")->required();
     command->add_flag("--csv", options->csv, "comma-separated values with a header line");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunStats(*options); });
 }

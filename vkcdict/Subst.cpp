@@ -31,6 +31,7 @@ struct SubstOptions {
     bool inPlace = false;
     std::string backup;
     bool image = false;
+    bool partial = false;
 };
 
 // Where each script's output goes; false, reported, when the choice of
@@ -121,7 +122,7 @@ int RunSubst(const SubstOptions& options) {
     std::vector<std::string> targets;
     if (!PlanOutputs(options, d, &targets)) return kFailed;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, d)) return kFailed;
+    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d)) return kFailed;
 
     const bool progress = StderrIsTerminal();
     bool failed = false;
@@ -162,5 +163,6 @@ void AddSubstCommand(CLI::App& app) {
                         "with --in-place: keep each script as SCRIPT+SUFFIX first")
         ->type_name("SUFFIX");
     command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunSubst(*options); });
 }

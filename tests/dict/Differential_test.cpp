@@ -146,11 +146,31 @@ TEST_F(Differential, LoadedEditedAndReloadedDictionariesAnswerAsTheReferenceSear
             ExpectReferenceAnswers(d, "edited");
         }
 
-        // A load that breaks off at record k keeps records 0 to k-1.
-        std::string text = samples::DictionaryText(Records(60, sorted, unique));
+        // A load that breaks off at record k keeps records 0 to k-1: the
+        // file ends inside record k, or record k lost an end marker line and
+        // its text runs into record k+1's head.
+        const std::vector<Record> whole = Records(60, sorted, unique);
+        std::string text = samples::DictionaryText(whole);
         text.erase(text.rfind("mirok_res_CHI_End"));
         ASSERT_EQ(d.LoadFromTXTStringA(text.c_str()), 0u);
         ExpectReferenceAnswers(d, "broken load");
+
+        static const char* const kEnds[3] = {"mirok_res_ENG_End\r\n", "mirok_res_CHI_End\r\n",
+                                             "mirok_res_Remark00_End\r\n"};
+        ASSERT_GE(whole.size(), 2u);
+        const uint32_t k = Below(static_cast<uint32_t>(whole.size()) - 1);
+        const std::string end = kEnds[Below(3)];
+        text = samples::DictionaryText(whole);
+        size_t at = 0;
+        for (uint32_t i = 0; i <= k; ++i) at = text.find(end, at + 1);
+        text.erase(at, end.size());
+        ASSERT_EQ(d.LoadFromTXTStringA(text.c_str()), 0u) << k << end;
+        ASSERT_EQ(d.count, k) << end;
+        for (uint32_t i = 0; i < k; ++i) {
+            ASSERT_EQ(std::string(d.entries[i].eng), whole[i].eng);
+            ASSERT_EQ(std::string(d.entries[i].chi), whole[i].chi);
+        }
+        ExpectReferenceAnswers(d, "broken record");
     }
     EXPECT_GT(preparedAnswers_, 1000u);
 }

@@ -170,15 +170,25 @@ TEST(LoadText, TheFirstNulEndsTheText) {
     EXPECT_EQ(dict.dataSize, wide.size());
 }
 
-// Each missing marker stops the load at its record, keeps the records before
-// it usable and composes its own message with the record's index.
-TEST(LoadText, EachMissingMarkerStopsTheLoadAtItsRecord) {
-    const char* markers[6] = {"mirok_res_ENG_Start\r\n",      "mirok_res_ENG_End\r\n",
-                              "mirok_res_CHI_Start\r\n",      "mirok_res_CHI_End\r\n",
-                              "mirok_res_Remark00_Start\r\n", "mirok_res_Remark00_End\r\n"};
+const char* const kMarkers[6] = {"mirok_res_ENG_Start\r\n",      "mirok_res_ENG_End\r\n",
+                                 "mirok_res_CHI_Start\r\n",      "mirok_res_CHI_End\r\n",
+                                 "mirok_res_Remark00_Start\r\n", "mirok_res_Remark00_End\r\n"};
+
+// The loader's message for marker m (0 ENG start ... 5 Remark00 end) missing
+// in record `index`, as VKC_DEBUG shows it.
+std::string MissingMarkerMessage(int m, int index) {
     const char* sections[6] = {" ENG ", " ENG ", " CHI ", " CHI ", " Remark00 ", " Remark00 "};
     const std::string start = "\xC6\xF0\xCA\xBC";  // "start" in GBK
     const std::string end = "\xBD\xE1\xCA\xF8";    // "end"
+    return "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD" + std::string(sections[m]) + "\xB6\xCE" +
+           (m % 2 == 0 ? start : end) + "\xB9\xD8\xBC\xFC\xD7\xD6\xA3\xAC\xB5\xDA" +
+           std::to_string(index) + "\xB8\xF6\xD7\xCA\xD4\xB4\n";
+}
+
+// Each missing marker stops the load at its record, keeps the records before
+// it usable and composes its own message with the record's index.
+TEST(LoadText, EachMissingMarkerStopsTheLoadAtItsRecord) {
+    const char* const* markers = kMarkers;
     testutil::SetEnv("VKC_DEBUG", "1");
     for (int m = 0; m < 6; ++m) {
         std::string broken = Record("2", "c", "3", "");
@@ -192,16 +202,85 @@ TEST(LoadText, EachMissingMarkerStopsTheLoadAtItsRecord) {
         EXPECT_EQ(dict.entryCapacity, 3u) << m;
         EXPECT_EQ(dict.FindStringA("b"), &dict.entries[1]) << m;
         EXPECT_EQ(dict.FindStringA("c"), nullptr) << m;
-        std::string expected = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD" + std::string(sections[m]) +
-                               "\xB6\xCE" + (m % 2 == 0 ? start : end) +
-                               "\xB9\xD8\xBC\xFC\xD7\xD6\xA3\xAC\xB5\xDA"
-                               "2\xB8\xF6\xD7\xCA\xD4\xB4\n";
+        const std::string expected = MissingMarkerMessage(m, 2);
 #ifndef _WIN32
         // On Windows the message goes to the real debugger output instead.
         EXPECT_EQ(message, expected) << m;
 #else
         (void)expected;
         (void)message;
+#endif
+    }
+    testutil::SetEnv("VKC_DEBUG", nullptr);
+}
+
+// A section text that runs into another record's head (its marker line and
+// the ENG start line) has lost its end marker: the record is broken there,
+// with that end marker's message, instead of carrying the next record's
+// marker lines as its text. Other marker lines inside texts change nothing.
+TEST(LoadText, ATextHoldingAnotherRecordsHeadBreaksItsRecord) {
+    const std::string a = Record("0", "a", "1", "ra"), b = Record("1", "b", "2", "rb"),
+                      c = Record("2", "c", "3", "rc");
+    auto without = [](std::string record, int m) {
+        const size_t at = record.find(kMarkers[m]);
+        return record.erase(at, std::strlen(kMarkers[m]));
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        int missing;     // the marker named, -1 when the load succeeds
+        uint32_t count;  // records loaded
+    };
+    const std::vector<Case> cases = {
+        {"ENG end missing", a + without(b, 1) + c, 1, 1},
+        {"CHI end missing", a + without(b, 3) + c, 3, 1},
+        {"Remark00 end missing", a + without(b, 5) + c, 5, 1},
+        {"in the first record", without(a, 3) + b + c, 3, 0},
+        {"the next ENG text empty, its end marker right after the head",
+         a + without(b, 3) + kRecordMarker + "2\r\nmirok_res_ENG_Start\r\nmirok_res_ENG_End\r\n" +
+             Section("CHI", "3") + Section("Remark00", ""),
+         3, 1},
+        {"the record marker shares the start marker's line break",
+         a + kRecordMarker + "1\r\n" + Section("ENG", "b") + "mirok_res_CHI_Start\r\n" +
+             c.substr(2),
+         3, 1},
+        {"record line without a number",
+         a + without(b, 3) + kRecordMarker + "\r\n" + Section("ENG", "c") + Section("CHI", "3") +
+             Section("Remark00", ""),
+         3, 1},
+        // Still loading as before:
+        {"a bare record marker line in a text",
+         a + Record("1", "b", "x" + kRecordMarker + "5\r\ny", "") + c, -1, 3},
+        {"a record marker line followed by another line",
+         a + Record("1", "b", kRecordMarker + "5\r\nmirok_res_ENG_Startx\r\n", "") + c, -1, 3},
+        {"the end marker comes first, inside the record line",
+         a + Record("1", "b", kRecordMarker + "mirok_res_CHI_End\r\nmirok_res_ENG_Start\r\n", "") +
+             c,
+         -1, 3},
+        {"a record without its CHI section takes the next record's",
+         a + without(without(b, 2), 3) + c, -1, 2},
+    };
+    testutil::SetEnv("VKC_DEBUG", "1");
+    for (const Case& c : cases) {
+        VKCStringDict dict;
+        ::testing::internal::CaptureStderr();
+        const uint32_t result = dict.LoadFromTXTStringA(c.text.c_str());
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(result, c.missing < 0 ? c.count : 0u) << c.name;
+        EXPECT_EQ(dict.count, c.count) << c.name;
+        if (c.count > 0) ExpectRecord(dict, 0, "a", "1", "ra");
+        for (uint32_t i = 0; i < dict.count; ++i) {
+            EXPECT_EQ(std::string(dict.entries[i].chi).find("mirok_res_ENG_Start\r\n"),
+                      std::string::npos)
+                << c.name;
+        }
+#ifndef _WIN32
+        if (c.missing >= 0) {
+            EXPECT_EQ(message, MissingMarkerMessage(c.missing, static_cast<int>(c.count)))
+                << c.name;
+        }
+#else
+        (void)message;  // on Windows the message goes to the real debugger output
 #endif
     }
     testutil::SetEnv("VKC_DEBUG", nullptr);

@@ -1,11 +1,14 @@
 // vkcdict check: a table of dictionaries and the diagnostics, exit status and
 // summary each gives; and the marker walk that maps records to lines checked
 // against the library's loader on the fuzz corpus.
+#include <algorithm>
 #include <filesystem>
 
 #include "VkcdictFixture.h"
+#include "dict/GbkCodec.h"
 #include "dict/VKCStringDict.h"
 #include "vkcdict/DictFile.h"
+#include "vkcdict/FileFormatHints.h"
 
 namespace vkcdicttest {
 namespace {
@@ -31,9 +34,18 @@ TEST_F(Vkcdict, CheckReportsWhatKeepsRecordsFromWorking) {
          Dict({{"b", "1", ""}, {"a", "2", ""}, {"c", "3", ""}}),
          {},
          1,
-         "d.txt:5: error: record 0 is never found: a lookup of \"b\" returns no record: the "
-         "records are not in ascending order of their ENG texts (vkcdict sort puts them in "
-         "order)\n"},
+         "d.txt:5: error: record 0 is never found: a lookup of \"b\" returns no record: record 1 "
+         "(line 16) is out of place\n"
+         "d.txt:16: error: record 1 is out of place: its ENG text \"a\" sorts before that of "
+         "record 0 (line 5); lookups need ascending keys (vkcdict sort puts them in order)\n"},
+        {"empty ENG text out of place",
+         Dict({{"a", "1", ""}, {"b", "2", ""}, {"", "3", ""}, {"c", "4", ""}}),
+         {},
+         1,
+         "d.txt:27: error: record 2 is out of place: its ENG text \"\" sorts before that of record "
+         "1 (line 16); lookups need ascending keys (vkcdict sort puts them in order)\n"
+         "d.txt:27: error: record 2 is never found: a lookup of \"\" returns no record: it is out "
+         "of place\n"},
         {"duplicates",
          Dict({{"a", "1", ""}, {"a", "1", ""}, {"b", "2", ""}, {"b", "3", ""}}),
          {},
@@ -91,13 +103,66 @@ TEST_F(Vkcdict, CheckReportsWhatKeepsRecordsFromWorking) {
          {},
          1,
          "d.txt:31: error: record 2 has no \"mirok_res_CHI_End\" marker after this line: the load "
-         "stops here, using the 2 records before it and not the 1 record from here on\n"},
+         "stops here, with the 2 records before it and not the 1 record from here on\n"},
+        {"end marker missing mid-file",
+         [] {  // record 1's CHI end marker line
+             std::string text = Dict({{"a", "1", ""}, {"b", "2", ""}, {"c", "3", ""}});
+             return text.erase(text.find("2\r\nmirok_res_CHI_End\r\n") + 3, 19);
+         }(),
+         {},
+         1,
+         "d.txt:20: error: record 1 has no \"mirok_res_CHI_End\" marker after this line: the load "
+         "stops here, with the 1 record before it and not the 2 records from here on\n"},
         {"section taken from the next record",
          Broken(Dict({{"a", "1", ""}, {"b", "2", ""}, {"c", "3", ""}}), "mirok_res_CHI_Start\r\n2"),
          {},
          1,
-         "d.txt:26: error: record marker passed over: it lies inside the texts of record 1 (line "
-         "16), so the loader makes no record of it\n"},
+         "d.txt:26: error: record marker passed over: record 1 (line 16) has no "
+         "\"mirok_res_CHI_Start\" marker before it, so the loader takes a later CHI section for "
+         "that record and makes no record of this one\n"},
+        {"record marker inside a text",
+         Dict({{"a", "1\r\nmirok_res_No.", ""}, {"b", "2", ""}}),
+         {},
+         1,
+         "d.txt:11: error: record marker passed over: it lies inside the texts of record 0 (line "
+         "5), so the loader makes no record of it\n"},
+        {"LF line breaks",
+         [] {
+             std::string lf = Dict({{"a", "1", ""}});
+             for (size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
+             return lf;
+         }(),
+         {},
+         1,
+         "d.txt: error: no record marker (a line \"mirok_res_No.\" after a line break): the file "
+         "uses LF line breaks where a dictionary needs CR LF; convert it with: sed -i "
+         "'s/\\r*$/\\r/' d.txt (or unix2dos d.txt, from the dos2unix package or Git for "
+         "Windows)\n"},
+        {"UTF-8",
+         Dict({{"a", "\xE5\xBC\x80\xE5\xA7\x8B", ""}, {"b", "\xE4\xBA\x8C", ""}}),
+         {},
+         1,
+         "d.txt: error: the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not "
+         "valid GBK): a dictionary must be GBK (code page 936); convert it with: iconv -f UTF-8 "
+         "-t GBK d.txt > d-gbk.txt\n"},
+        {"UTF-8 byte-order mark",
+         "\xEF\xBB\xBF" + Dict({{"a", "1", ""}}),
+         {},
+         1,
+         "d.txt: error: the file looks like UTF-8 (it begins with a UTF-8 byte-order mark): a "
+         "dictionary must be GBK (code page 936); convert it with: sed '1s/^\\xEF\\xBB\\xBF//' "
+         "d.txt | iconv -f UTF-8 -t GBK > d-gbk.txt\n"},
+        {"UTF-16",
+         [] {
+             std::string wide = "\xFF\xFE";
+             for (char c : Dict({{"a", "1", ""}})) wide += std::string(1, c) + '\0';
+             return wide;
+         }(),
+         {},
+         1,
+         "d.txt: error: the file looks like UTF-16 (it begins with a UTF-16 byte-order mark): a "
+         "dictionary must be GBK (code page 936); convert it with: iconv -f UTF-16 -t GBK d.txt "
+         "> d-gbk.txt\n"},
         {"NUL",
          Dict({{"a", "1", ""}}) + std::string("\0", 1) + Dict({{"b", "2", ""}}),
          {},
@@ -137,7 +202,7 @@ TEST_F(Vkcdict, CheckEndsWithItsSummaryAndFailsOnUnreadableFiles) {
     Result r = Run({"check", "a.txt", "b.txt"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1),
-              "vkcdict check: 2 files, 4 records loaded, 1 error, 0 warnings, 1 empty "
+              "vkcdict check: 2 files, 4 records loaded, 2 errors, 0 warnings, 1 empty "
               "translation\n");
     r = Run({"check", "a.txt", "missing.txt"});
     EXPECT_EQ(r.status, 2);
@@ -170,6 +235,36 @@ TEST(VkcdictMarkerWalk, AgreesWithTheLoaderOnTheFuzzCorpus) {
         ++files;
     }
     EXPECT_GE(files, 10u);
+}
+
+}  // namespace
+}  // namespace vkcdicttest
+
+namespace vkcdicttest {
+namespace {
+
+// The UTF-8 hint on real text: a GBK page is never taken for UTF-8, in
+// whole or cut anywhere, and the same page converted to UTF-8 always is.
+TEST(VkcdictEncodingHint, TellsAGbkTextFromItsUtf8Form) {
+    const std::string gbkText =
+        testutil::ReadBytes(std::string(VKC_TEST_DATA_DIR) + "/gbk-iconv-lite-gbkFile.txt");
+    std::string utf8;
+    ASSERT_TRUE(gbk::ToUtf8(gbkText.data(), gbkText.size(), &utf8, nullptr, true));
+    ASSERT_NE(utf8, gbkText);
+    for (size_t cut = 0; cut <= gbkText.size(); cut += 97) {
+        EXPECT_EQ(vkcdict::EncodingHint(gbkText.substr(cut), "d.txt"), "") << cut;
+        const std::string utf8Part = utf8.substr(std::min(cut, utf8.size()));
+        const bool nonAscii = std::any_of(utf8Part.begin(), utf8Part.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x80;
+        });
+        // A cut inside a character leaves a stray continuation byte: not UTF-8.
+        const bool whole =
+            utf8Part.empty() || (static_cast<unsigned char>(utf8Part[0]) & 0xC0) != 0x80;
+        EXPECT_EQ(
+            vkcdict::EncodingHint(utf8Part, "d.txt").rfind("the file looks like UTF-8", 0) == 0,
+            nonAscii && whole)
+            << cut;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // extract, merge, sort and stats end to end: tables of inputs and the exact
 // dictionaries written, and the translator's round trip extract -> translate
 // -> merge -> subst, which must leave no text of the scripts untranslated.
+#include <algorithm>
+
 #include "VkcdictFixture.h"
 
 #include <new>
@@ -268,6 +270,84 @@ TEST_F(Vkcdict, ExtractTranslateMergeSubstTranslatesEveryText) {
     const std::string out = Read("out/s1.txt");
     for (const char* untouched : {"\"The storm had been raging", "\"Saved\"", "[Chapter One]"}) {
         EXPECT_EQ(out.find(untouched), std::string::npos) << untouched;
+    }
+}
+
+}  // namespace
+}  // namespace vkcdicttest
+
+namespace vkcdicttest {
+namespace {
+
+// Every command that works with a dictionary's records refuses one that does
+// not load completely, or that holds no record, and writes nothing: a sorted,
+// merged or exported copy would silently lack the records after a break, and
+// a translated script the texts they translate. --partial works on with the
+// records that load, with a warning. (check only reports; see Check_test.)
+TEST_F(Vkcdict, CommandsRefuseADictionaryThatDoesNotLoadWhole) {
+    std::string broken = Dict({{"a", "1", ""}, {"b", "2", ""}, {"c", "3", ""}});
+    broken.erase(broken.find("2\r\nmirok_res_CHI_End\r\n") + 3, 19);  // record 1's CHI end
+    Write("broken.txt", broken);
+    Write("none.txt", "no records here\r\n");
+    testutil::MakeDir(dir.File("folder"));
+    testutil::MakeSparseFile(dir.File("huge.txt"), 200000001);
+    Write("good.txt", Dict({{"z", "9", ""}}));
+    Write("one.txt", Dict({{"a", "1", ""}}));
+    Write("s.txt", "[a] [b] [c]");
+    Write("p.po", "msgid \"a\"\nmsgstr \"x\"\n");
+    const struct {
+        const char* dict;
+        std::string diagnostic;  // the first line of stderr
+    } dicts[] = {
+        {"broken.txt",
+         "broken.txt:20: error: record 1 has no \"mirok_res_CHI_End\" marker after this line: the "
+         "load stops here, with the 1 record before it and not the 2 records from here on\n"},
+        {"none.txt",
+         "none.txt: error: no record marker (a line \"mirok_res_No.\" after a line break): the "
+         "file holds no records\n"},
+        {"folder", "folder: error: is a directory\n"},
+        {"huge.txt",
+         "huge.txt: error: file of 200000001 bytes: the loader refuses files over 200000000 "
+         "bytes\n"},
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"sort", "D", "-o", "out.txt"},
+        {"merge", "good.txt", "D", "-o", "out.txt"},
+        {"po-export", "D", "-o", "out.txt"},
+        {"po-import", "p.po", "--base", "D", "-o", "out.txt"},
+        {"subst", "D", "s.txt", "-o", "out.txt"},
+        {"compile", "D", "-o", "out.txt"},
+        {"extract", "s.txt", "--dict", "D", "-o", "out.txt"},
+        {"stats", "D", "s.txt"},
+        {"lookup", "D", "a"},
+        {"match", "D"},
+    };
+    for (const auto& d : dicts) {
+        for (std::vector<std::string> args : commands) {
+            std::replace(args.begin(), args.end(), std::string("D"), std::string(d.dict));
+            const std::string name = args[0] + " " + d.dict;
+            Write("out.txt", "kept");
+            Result r = Run(args, "a\n");
+            EXPECT_EQ(r.status, 2) << name;
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), d.diagnostic) << name;
+            EXPECT_EQ(r.out, "") << name;
+            EXPECT_EQ(Read("out.txt"), "kept") << name;
+            if (std::string(d.dict) != "broken.txt") continue;
+
+            // With --partial the record before the break is used.
+            args.push_back("--partial");
+            r = Run(args, "a\n");
+            EXPECT_NE(r.status, 2) << name;
+            EXPECT_NE(r.err.find("broken.txt: warning: working on with the 1 record that the "
+                                 "loader loads (--partial)\n"),
+                      std::string::npos)
+                << name << r.err;
+            if (args[0] == "subst") {
+                EXPECT_EQ(Read("out.txt"), "[1] [b] [c]");
+            } else if (args[0] == "sort") {
+                EXPECT_EQ(Body("out.txt"), Body("one.txt"));
+            }
+        }
     }
 }
 
