@@ -54,12 +54,7 @@ bool ChosenChecks(const QaOptions& options, Diagnostics& d, uint64_t* on) {
 // Opens a dictionary or glossary; one the loader does not load whole is
 // refused unless `partial`.
 bool Open(const std::string& path, bool partial, Diagnostics& d, DictFile* file) {
-    if (!OpenDictionary(path, !partial, d, file)) return false;
-    if (file->loaded || partial) return true;
-    d.Error(path, 0,
-            "the loader does not load this file completely (--partial checks the records it "
-            "loads)");
-    return false;
+    return OpenDictionary(path, PolicyFor(partial), d, file);
 }
 
 int ListChecks(FILE* out) {
@@ -215,8 +210,7 @@ void AddQaCommand(CLI::App& app) {
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"text", "json"}));
     command->add_flag("--list-checks", options->listChecks, "print each check's ID and purpose");
-    command->add_flag("--partial", options->partial,
-                      "check the records the loader reads from a file it does not load whole");
+    AddPartialFlag(command, &options->partial);
     SetAction(command, [options] {
         Diagnostics d;
         return RunQa(*options, stdout, d);
