@@ -128,5 +128,6 @@ void AddCompileCommand(CLI::App& app) {
         "compile", "Write the binary dictionary image of a sorted dictionary text file");
     command->add_option("DICT", options->dict, "dictionary text file")->required();
     command->add_option("-o,--output", options->output, "the image")->required();
+    AddForceFlag(command);
     SetAction(command, [options] { return RunCompile(*options); });
 }

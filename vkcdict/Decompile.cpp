@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/LoadedDict.h"
 
@@ -63,5 +64,6 @@ void AddDecompileCommand(CLI::App& app) {
         "decompile", "Write a binary dictionary image back as a dictionary text file");
     command->add_option("IMAGE", options->image, "binary dictionary image")->required();
     command->add_option("-o,--output", options->output, "the dictionary text file")->required();
+    AddForceFlag(command);
     SetAction(command, [options] { return RunDecompile(*options); });
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/DictFile.h"
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/Display.h"
@@ -125,5 +126,6 @@ void AddExtractCommand(CLI::App& app) {
     command->add_option("SCRIPT", options->scripts, "game scripts")->required();
     command->add_option("--dict", options->dict, "dictionary whose translations are kept out");
     command->add_option("-o,--output", options->output, "new dictionary file")->required();
+    AddForceFlag(command);
     SetAction(command, [options] { return RunExtract(*options); });
 }

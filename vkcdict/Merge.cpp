@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/RecordUnion.h"
 
 namespace vkcdict {
@@ -35,6 +36,7 @@ void AddMergeCommand(CLI::App& app) {
         ->add_option("--prefer", options->prefer,
                      "which of two different translations to keep (default: first)")
         ->check(CLI::IsMember({"first", "last"}));
+    AddForceFlag(command);
     SetAction(command, [options] {
         return WriteUnion(options->dicts, options->output, options->prefer == "last", "merge");
     });

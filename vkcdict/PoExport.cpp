@@ -248,5 +248,6 @@ void AddPoExportCommand(CLI::App& app) {
                       "give records that share a key their record number as msgctxt");
     command->add_flag("--lossy", options->lossy,
                       "write U+FFFD for undefined GBK in CHI texts and remarks");
+    AddForceFlag(command);
     SetAction(command, [options] { return Export(*options); });
 }

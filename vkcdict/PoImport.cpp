@@ -356,5 +356,6 @@ void AddPoImportCommand(CLI::App& app) {
                         "put the translations into this dictionary's records");
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
+    AddForceFlag(command);
     SetAction(command, [options] { return Import(*options); });
 }

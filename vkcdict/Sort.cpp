@@ -7,6 +7,7 @@
 #include <string>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/RecordUnion.h"
 
 namespace vkcdict {
@@ -28,6 +29,7 @@ void AddSortCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand("sort", "Put a dictionary's records in key order");
     command->add_option("DICT", options->dict, "dictionary text file")->required();
     command->add_option("-o,--output", options->output, "the sorted dictionary")->required();
+    AddForceFlag(command);
     SetAction(command,
               [options] { return WriteUnion({options->dict}, options->output, false, "sort"); });
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
 #include "vkcdict/LoadedDict.h"
@@ -30,6 +31,7 @@ struct SubstOptions {
     std::string directory;
     bool inPlace = false;
     std::string backup;
+    bool backupGiven = false;
     bool image = false;
 };
 
@@ -49,8 +51,27 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
         d.Error("", 0, "subst: -o takes one script; use -d DIR or --in-place for several");
         return false;
     }
+    if (o.backupGiven && o.backup.empty()) {
+        d.Error("", 0, "subst: --backup needs a suffix (an empty one would name the script itself)");
+        return false;
+    }
     std::vector<std::string> inputs = o.scripts;
     inputs.push_back(o.dict);
+    // A script given twice would be translated twice, and with --backup its
+    // original overwritten by the first translation.
+    for (size_t i = 0; i < o.scripts.size(); ++i) {
+        if (o.scripts[i] == "-") continue;
+        for (size_t k = 0; k < i; ++k) {
+            if (o.scripts[k] != "-" && SameFile(o.scripts[k], o.scripts[i])) {
+                d.Error(o.scripts[i], 0, "given twice (also as " + o.scripts[k] + ")");
+                return false;
+            }
+        }
+        if (o.inPlace && SameFile(o.scripts[i], o.dict)) {
+            d.Error(o.scripts[i], 0, "refusing to translate the dictionary in place");
+            return false;
+        }
+    }
     for (const std::string& script : o.scripts) {
         if (script == "-" && o.output.empty()) {
             d.Error("", 0, "subst: a script from stdin (-) needs -o");
@@ -77,6 +98,10 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
     if (!o.directory.empty()) {
         std::error_code error;
         fs::create_directories(o.directory, error);
+        if (error) {
+            d.Error(o.directory, 0, "cannot create the folder: " + error.message());
+            return false;
+        }
     }
     return true;
 }
@@ -110,7 +135,7 @@ bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& 
         if (!copy.Commit(d)) return false;
     }
     SafeOutput out;
-    if (!out.Open(target, d)) return false;
+    if (!out.Open(target, d, target == script)) return false;
     WriteSubstitution(dict, bytes, out,
                       [tally](ScriptWalk&, const ScriptText& t) { tally->Count(t); });
     return out.Commit(d);
@@ -157,7 +182,9 @@ void AddSubstCommand(CLI::App& app) {
                         "folder for the outputs, each named as its script");
     command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
     command->add_option("--backup", options->backup,
-                        "with --in-place: keep each script as SCRIPT+SUFFIX first");
+                        "with --in-place: keep each script as SCRIPT+SUFFIX first")
+        ->each([options](const std::string&) { options->backupGiven = true; });
     command->add_flag("--image", options->image, "DICT is a binary image");
+    AddForceFlag(command);
     SetAction(command, [options] { return RunSubst(*options); });
 }

@@ -2,7 +2,9 @@
 // itself (vkcdict/Commands.h); main() parses the command line and turns what
 // the parse ends in into the exit status: a command's own status, 0 after
 // --help or --version, 2 for a usage error or an unexpected failure.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -36,18 +38,28 @@ int main(int argc, char** argv) {
     AddMatchCommand(app);
     AddPoExportCommand(app);
     AddPoImportCommand(app);
+    int status = vkcdict::kDone;
     try {
         app.parse(argc, argv);
-    } catch (const CLI::RuntimeError& status) {
-        return status.get_exit_code();
+    } catch (const CLI::RuntimeError& code) {
+        status = code.get_exit_code();
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
+        status = app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
     } catch (const std::bad_alloc&) {
         std::fputs("vkcdict: error: out of memory\n", stderr);
-        return vkcdict::kFailed;
+        status = vkcdict::kFailed;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vkcdict: error: %s\n", error.what());
-        return vkcdict::kFailed;
+        status = vkcdict::kFailed;
     }
-    return vkcdict::kDone;
+    // What a command printed may not have reached its place (a full disk,
+    // /dev/full, a closed pipe): that is a failed write, not a success. (A
+    // command that failed has said why.)
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    if (!flushed && status != vkcdict::kFailed) {
+        std::fprintf(stderr, "vkcdict: error: cannot write to standard output: %s\n",
+                     std::strerror(errno));
+        status = vkcdict::kFailed;
+    }
+    return status;
 }
