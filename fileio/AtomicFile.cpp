@@ -54,7 +54,8 @@ bool AtomicFile::Open(const std::string& target, const AtomicFileOptions& option
         return Fail("it is read-only");
     }
     std::string reason;
-    stream_ = platform::CreateFileBeside(destination_, facts.exists, &temporary_, &reason);
+    const char* like = facts.exists ? destination_.c_str() : options.modeOf;
+    stream_ = platform::CreateFileBeside(destination_, like, &temporary_, &reason);
     if (stream_ == nullptr) {
         // The folder takes no new file, but the target may still be written
         // in place, as before safe output existed.
@@ -62,8 +63,8 @@ bool AtomicFile::Open(const std::string& target, const AtomicFileOptions& option
             stream_ = std::fopen(destination_.c_str(), "wb");
             if (stream_ != nullptr) {
                 direct_ = true;
-                warning_ = "no temporary file can be made beside it (" + reason +
-                           "); written in place";
+                warning_ =
+                    "no temporary file can be made beside it (" + reason + "); written in place";
                 return true;
             }
         }

@@ -34,6 +34,9 @@ struct AtomicFileOptions {
     // target directly. Give it only for an output that is none of the run's
     // inputs: a direct write truncates the target first.
     bool directFallback = false;
+    // A target that does not exist yet takes the mode and owner of this
+    // file (a backup those of its original), not those of any new file.
+    const char* modeOf = nullptr;
 };
 
 class AtomicFile {

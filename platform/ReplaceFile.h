@@ -35,12 +35,13 @@ std::string FollowLinks(const std::string& path);
 // Creates a new, empty file beside `target` (in its folder), under a unique
 // name: `target` + ".vkcdict-XXXXXX", or "vkcdict-XXXXXX" in the folder when
 // that name would be too long. It is opened for writing and its name goes to
-// `*name`. With `likeTarget` (the target exists) it gets the target's
-// permission bits and, where the process may set them, its owner and group;
-// otherwise the permissions of any new file (0666 less the umask). The
+// `*name`. With `like` (an existing file, often the target itself) it gets
+// that file's permission bits and, where the process may set them, its owner
+// and group; with null the permissions of any new file (0666 less the umask;
+// Windows: nothing to do). The
 // caller owns the stream (fclose) and the file (remove it or MoveIntoPlace it).
 // Null, with `*error` set, when no such file can be made.
-FILE* CreateFileBeside(const std::string& target, bool likeTarget, std::string* name,
+FILE* CreateFileBeside(const std::string& target, const char* like, std::string* name,
                        std::string* error);
 
 // Puts the file `from` in the place of `to` in one step (rename(2); on

@@ -45,7 +45,8 @@ FileFacts InspectFile(const std::string& path) {
     facts.links = static_cast<uint64_t>(st.st_nlink);
     // Root may write any file; a file without write bits is still read-only
     // to the user who made it so.
-    facts.readOnly = (st.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
+    facts.readOnly =
+        (st.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
     return facts;
 }
 
@@ -63,7 +64,7 @@ std::string FollowLinks(const std::string& path) {
     return name;  // a loop: the rename fails on it with the system's reason
 }
 
-FILE* CreateFileBeside(const std::string& target, bool likeTarget, std::string* name,
+FILE* CreateFileBeside(const std::string& target, const char* like, std::string* name,
                        std::string* error) {
     std::string pattern = target + ".vkcdict-XXXXXX";
     int fd = MakeUnique(&pattern);
@@ -80,8 +81,9 @@ FILE* CreateFileBeside(const std::string& target, bool likeTarget, std::string* 
     // set-user-ID bits; a process that may not give files away keeps its own.
     struct stat st;
     mode_t mode;
-    if (likeTarget && stat(target.c_str(), &st) == 0) {
-        if (fchown(fd, st.st_uid, st.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    if (like != nullptr && stat(like, &st) == 0) {
+        if (fchown(fd, st.st_uid, st.st_gid) != 0 &&
+            fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
             // EPERM: the file stays the process's own.
         }
         mode = st.st_mode & 07777;

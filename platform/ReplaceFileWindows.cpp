@@ -42,8 +42,9 @@ HANDLE CreateNew(const std::string& name) {
 
 FileFacts InspectFile(const std::string& path) {
     FileFacts facts;
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return facts;
     facts.exists = true;
     const DWORD type = GetFileType(file);
@@ -62,7 +63,7 @@ std::string FollowLinks(const std::string& path) {
     return path;
 }
 
-FILE* CreateFileBeside(const std::string& target, bool /*likeTarget*/, std::string* name,
+FILE* CreateFileBeside(const std::string& target, const char* /*like*/, std::string* name,
                        std::string* error) {
     std::string base = target + ".vkcdict-";
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -106,7 +107,8 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* 
     if (keep && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         *error = LastErrorText();
         if (keep) SetFileAttributesA(to.c_str(), attributes);
         return false;

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Output.h"
 #include "vkcdict/DictFile.h"
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/ScriptTexts.h"
 
 namespace vkcdict {

@@ -17,10 +17,12 @@ constexpr size_t kStreamBuffer = 1 << 20;
 
 // Set by --force for the one command a run executes.
 bool g_force = false;
+bool g_stdoutReported = false;
 
 }  // namespace
 
-bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput) {
+bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput,
+                      const std::string& modeOf) {
     file_.Discard();
     target_ = target;
     standardOutput_ = target == "-";
@@ -34,6 +36,7 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics, bool 
     fileio::AtomicFileOptions options;
     options.force = g_force;
     options.directFallback = !replacesInput;
+    if (!modeOf.empty()) options.modeOf = modeOf.c_str();
     if (!file_.Open(target, options)) {
         stream_ = nullptr;
         diagnostics.Error(target, 0,
@@ -52,14 +55,21 @@ bool SafeOutput::Commit(Diagnostics& diagnostics) {
     stream_ = nullptr;
     if (standardOutput_) {
         const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-        if (!written) diagnostics.Error("-", 0, std::string("cannot write: ") + std::strerror(errno));
+        if (!written) {
+            diagnostics.Error("-", 0, std::string("cannot write: ") + std::strerror(errno));
+            g_stdoutReported = true;
+        }
         return written;
     }
     if (file_.Commit()) return true;
-    diagnostics.Error(target_, 0,
-                      "cannot write: " + file_.error() +
-                          (file_.direct() ? "" : "; the file is left as it was"));
+    diagnostics.Error(
+        target_, 0,
+        "cannot write: " + file_.error() + (file_.direct() ? "" : "; the file is left as it was"));
     return false;
+}
+
+bool StdoutFailureReported() {
+    return g_stdoutReported;
 }
 
 void AddForceFlag(CLI::App* command) {

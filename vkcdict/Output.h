@@ -27,7 +27,9 @@ public:
     // `replacesInput` when the target is one of the command's inputs (a
     // script rewritten in place): it is then never truncated and written
     // directly, even where no temporary file can be made beside it.
-    bool Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput = false);
+    // `modeOf`: a new target takes that file's mode (a backup its script's).
+    bool Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput = false,
+              const std::string& modeOf = "");
     // The stream to write to; valid between a successful Open() and Commit().
     FILE* stream() const { return stream_; }
     void Write(const char* data, size_t size) {
@@ -44,6 +46,10 @@ private:
     FILE* stream_ = nullptr;
     bool standardOutput_ = false;
 };
+
+// True once a SafeOutput has reported a failed write on standard output, so
+// that main() does not report it again.
+bool StdoutFailureReported();
 
 // Gives a writing command the flag --force, which lets its outputs replace
 // read-only files.

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Output.h"
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
 #include "vkcdict/LoadedDict.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/Tally.h"
 
 namespace vkcdict {
@@ -52,7 +52,8 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
         return false;
     }
     if (o.backupGiven && o.backup.empty()) {
-        d.Error("", 0, "subst: --backup needs a suffix (an empty one would name the script itself)");
+        d.Error("", 0,
+                "subst: --backup needs a suffix (an empty one would name the script itself)");
         return false;
     }
     std::vector<std::string> inputs = o.scripts;
@@ -130,7 +131,7 @@ bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& 
     }
     if (!backup.empty()) {
         SafeOutput copy;
-        if (!copy.Open(script + backup, d)) return false;
+        if (!copy.Open(script + backup, d, false, script)) return false;
         copy.Write(bytes);
         if (!copy.Commit(d)) return false;
     }
@@ -181,8 +182,9 @@ void AddSubstCommand(CLI::App& app) {
     command->add_option("-d,--directory", options->directory,
                         "folder for the outputs, each named as its script");
     command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
-    command->add_option("--backup", options->backup,
-                        "with --in-place: keep each script as SCRIPT+SUFFIX first")
+    command
+        ->add_option("--backup", options->backup,
+                     "with --in-place: keep each script as SCRIPT+SUFFIX first")
         ->each([options](const std::string&) { options->backupGiven = true; });
     command->add_flag("--image", options->image, "DICT is a binary image");
     AddForceFlag(command);

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -53,10 +54,9 @@ int main(int argc, char** argv) {
         status = vkcdict::kFailed;
     }
     // What a command printed may not have reached its place (a full disk,
-    // /dev/full, a closed pipe): that is a failed write, not a success. (A
-    // command that failed has said why.)
+    // /dev/full, a closed pipe): that is a failed write, not a success.
     const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-    if (!flushed && status != vkcdict::kFailed) {
+    if (!flushed && !vkcdict::StdoutFailureReported()) {
         std::fprintf(stderr, "vkcdict: error: cannot write to standard output: %s\n",
                      std::strerror(errno));
         status = vkcdict::kFailed;
