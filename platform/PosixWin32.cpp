@@ -28,6 +28,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/DebugOutput.h"
 #include "platform/Win32.h"
 
 namespace {
@@ -460,9 +461,21 @@ void WINAPI GetSystemTime(SYSTEMTIME* time) {
     time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
 
+namespace {
+platform::DebugWriter g_debugWriter = nullptr;
+}  // namespace
+
+void platform::SetDebugWriter(DebugWriter writer) {
+    g_debugWriter = writer;
+}
+
 void WINAPI OutputDebugStringA(LPCSTR text) {
     const char* enabled = getenv("VKC_DEBUG");
     if (text == nullptr || enabled == nullptr || enabled[0] == '\0') return;
+    if (g_debugWriter != nullptr) {
+        g_debugWriter(text);
+        return;
+    }
     fprintf(stderr, "%s\n", text);
 }
 

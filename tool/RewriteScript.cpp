@@ -1,15 +1,15 @@
 #include "tool/RewriteScript.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "dict/ScriptRewrite.h"
 #include "dict/ScriptScanner.h"
-#include "platform/PageMemory.h"
+#include "fileio/AtomicFile.h"
+#include "platform/Win32.h"
 
 VKCStringDict g_dictionary;
 
@@ -48,22 +48,6 @@ private:
     unsigned char buffer_[kOutputBufferSize];
 };
 
-// False only when `outputPath` is surely another file than the open script:
-// it does not exist, or (where files have identities) it is another file.
-// Then the script may be read piece by piece while the output is written.
-bool MayBeTheScript(FILE* script, const char* outputPath) {
-    struct stat output;
-    if (stat(outputPath, &output) != 0) return errno != ENOENT;
-#ifdef _WIN32
-    (void)script;
-    return true;
-#else
-    struct stat input;
-    if (fstat(fileno(script), &input) != 0) return true;
-    return input.st_dev == output.st_dev && input.st_ino == output.st_ino;
-#endif
-}
-
 // The size of the open script, or -1 when it cannot be had.
 long ScriptSize(FILE* in) {
     long end = -1;
@@ -72,61 +56,78 @@ long ScriptSize(FILE* in) {
     return end;
 }
 
-}  // namespace
+// Tells the debugger output (VKC_DEBUG on POSIX) why the output was not
+// written, or what was done that the user may not expect.
+void Note(const char* outputPath, const char* what, const std::string& text) {
+    OutputDebugStringA(("vkcsubst: " + std::string(outputPath) + ": " + what + text).c_str());
+}
 
-int RewriteScriptFile(const char* outputPath, const char* inputPath) {
-    FILE* in = std::fopen(inputPath, "r+b");
+struct CloseFile {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// RewriteScriptFile without its guard against running out of memory.
+int Rewrite(const char* outputPath, const char* inputPath) {
+    std::unique_ptr<FILE, CloseFile> in(std::fopen(inputPath, "r+b"));
     if (in == nullptr) return 0;
     // The pieces are read straight into the block.
-    std::setvbuf(in, nullptr, _IONBF, 0);
-    const long size = ScriptSize(in);
-    // A script that may be the output itself is read whole before the output
-    // replaces it. Any other is read in pieces into one block used again and
-    // again, which is faster than touching fresh memory for a whole script.
-    const bool whole = size >= 0 && MayBeTheScript(in, outputPath);
-    const size_t capacity = !whole ? kScriptPieceSize : size > 0 ? static_cast<size_t>(size) : 1;
-    unsigned char* block = size >= 0 ? new (std::nothrow) unsigned char[capacity] : nullptr;
-    if (block == nullptr) {
-        std::fclose(in);
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
+    // The script is read in pieces into one block used again and again,
+    // which is faster than touching fresh memory for a whole script. The
+    // output may be the script itself: it replaces the script only once it is
+    // complete, after the last piece was read.
+    if (ScriptSize(in.get()) < 0) return 0;
+    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kScriptPieceSize]);
+    if (block == nullptr) return 0;
+    // A direct write (when the output's folder takes no temporary file)
+    // truncates the output first, so it must not be the script.
+    fileio::AtomicFileOptions options;
+    options.directFallback = !fileio::SameFile(outputPath, inputPath);
+    fileio::AtomicFile out;
+    if (!out.Open(outputPath, options)) {
+        Note(outputPath, "not written: ", out.error());
         return 0;
     }
-    // Advised before the read fills it, which is its first touch.
-    if (whole) platform::AdviseHugePages(block, capacity);
+    if (!out.warning().empty()) Note(outputPath, "", out.warning());
+    // Output gathers the writes, so the stream needs no buffer of its own.
+    std::setvbuf(out.stream(), nullptr, _IONBF, 0);
+
     // Only the bytes read are used, so a file that shrinks meanwhile gives a
     // shorter script, never a fault.
-    size_t filled = std::fread(block, 1, whole ? static_cast<size_t>(size) : capacity, in);
-    bool last = whole || filled < capacity;
-    if (whole) {
-        std::fclose(in);
-        in = nullptr;
-    }
-    FILE* out = std::fopen(outputPath, "w+b");
-    if (out == nullptr) {
-        if (in != nullptr) std::fclose(in);
-        delete[] block;
-        return 0;
-    }
-    // Output gathers the writes, so the stream needs no buffer of its own.
-    std::setvbuf(out, nullptr, _IONBF, 0);
-
+    unsigned char* const data = block.get();
+    size_t filled = std::fread(data, 1, kScriptPieceSize, in.get());
+    bool last = filled < kScriptPieceSize;
     {
-        FileOutput output(out);
+        FileOutput output(out.stream());
         unsigned char open = 0;
         for (;;) {
             const size_t held =
-                scriptrewrite::RewritePiece(g_dictionary, block, filled, last, &open, output);
+                scriptrewrite::RewritePiece(g_dictionary, data, filled, last, &open, output);
             if (last) break;
-            std::memmove(block, block + filled - held, held);
-            filled = held + std::fread(block + held, 1, capacity - held, in);
-            last = filled < capacity;
+            std::memmove(data, data + filled - held, held);
+            filled = held + std::fread(data + held, 1, kScriptPieceSize - held, in.get());
+            last = filled < kScriptPieceSize;
         }
         output.Flush();
     }
+    // Closed before the output may replace it (Windows refuses to replace an
+    // open file).
+    in.reset();
+    // A write that failed (a full disk) is no success, and leaves the target
+    // as it was.
+    if (!out.Commit()) {
+        Note(outputPath, "not written: ", out.error());
+        return 0;
+    }
+    return 1;
+}
 
-    if (in != nullptr) std::fclose(in);
-    // A write that failed (a full disk) is no success.
-    bool written = std::ferror(out) == 0;
-    if (std::fclose(out) != 0) written = false;
-    delete[] block;
-    return written ? 1 : 0;
+}  // namespace
+
+int RewriteScriptFile(const char* outputPath, const char* inputPath) {
+    try {
+        return Rewrite(outputPath, inputPath);
+    } catch (const std::bad_alloc&) {
+        return 0;  // whatever was made is discarded on the way out
+    }
 }

@@ -128,5 +128,6 @@ void AddCompileCommand(CLI::App& app) {
         ->type_name("IMAGE")
         ->required();
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] { return RunCompile(*options); });
 }

@@ -11,6 +11,7 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/LoadedDict.h"
+#include "vkcdict/Output.h"
 
 namespace vkcdict {
 
@@ -65,5 +66,6 @@ void AddDecompileCommand(CLI::App& app) {
     command->add_option("-o,--output", options->output, "the dictionary text file")
         ->type_name("FILE")
         ->required();
+    AddForceFlag(command);
     SetAction(command, [options] { return RunDecompile(*options); });
 }

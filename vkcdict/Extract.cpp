@@ -16,6 +16,7 @@
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/ScriptTexts.h"
 
 namespace vkcdict {
@@ -133,5 +134,6 @@ void AddExtractCommand(CLI::App& app) {
         ->type_name("FILE")
         ->required();
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] { return RunExtract(*options); });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/RecordUnion.h"
 
 namespace vkcdict {
@@ -40,6 +41,7 @@ void AddMergeCommand(CLI::App& app) {
         ->check(CLI::IsMember({"first", "last"}))
         ->option_text("first|last");
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] {
         return WriteUnion(options->dicts, options->output, options->prefer == "last",
                           options->partial, "merge");

@@ -2,67 +2,28 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace vkcdict {
-
-namespace fs = std::filesystem;
 
 namespace {
 
 // Buffer of the output stream: writers issue many small pieces.
 constexpr size_t kStreamBuffer = 1 << 20;
 
-// Creates a new, empty file named `base` plus a unique suffix and opens it
-// for writing; its name goes to `*name`.
-FILE* CreateTemporary(const std::string& base, std::string* name) {
-    std::string pattern = base + ".vkcdict-XXXXXX";
-#ifdef _WIN32
-    if (_mktemp_s(&pattern[0], pattern.size() + 1) != 0) return nullptr;
-    FILE* file = std::fopen(pattern.c_str(), "wb");
-#else
-    int fd = mkstemp(&pattern[0]);
-    if (fd >= 0) {
-        // mkstemp makes the file private (0600); the output gets the
-        // permissions any new file gets (0666 less the umask).
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
-    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
-    if (fd >= 0 && file == nullptr) {
-        close(fd);
-        unlink(pattern.c_str());
-    }
-#endif
-    if (file != nullptr) *name = pattern;
-    return file;
-}
+// Set by --force for the one command a run executes.
+bool g_force = false;
+bool g_stdoutReported = false;
 
 }  // namespace
 
-SafeOutput::~SafeOutput() {
-    Discard();
-}
-
-void SafeOutput::Discard() {
-    if (stream_ != nullptr && !standardOutput_) std::fclose(stream_);
-    stream_ = nullptr;
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
-    temporary_.clear();
-}
-
-bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics) {
-    Discard();
+bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput,
+                      const std::string& modeOf) {
+    file_.Discard();
     target_ = target;
     standardOutput_ = target == "-";
     if (standardOutput_) {
@@ -72,52 +33,52 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics) {
         stream_ = stdout;
         return true;
     }
-    std::error_code error;
-    if (fs::is_directory(target, error)) {
-        diagnostics.Error(target, 0, "cannot write: it is a folder");
+    fileio::AtomicFileOptions options;
+    options.force = g_force;
+    options.directFallback = !replacesInput;
+    if (!modeOf.empty()) options.modeOf = modeOf.c_str();
+    if (!file_.Open(target, options)) {
+        stream_ = nullptr;
+        diagnostics.Error(target, 0,
+                          "cannot write: " + file_.error() +
+                              (file_.refusedReadOnly() ? " (--force replaces it)" : ""));
         return false;
     }
-    stream_ = CreateTemporary(target, &temporary_);
-    if (stream_ == nullptr) {
-        diagnostics.Error(target, 0, std::string("cannot write: ") + std::strerror(errno));
-        return false;
-    }
+    if (!file_.warning().empty()) diagnostics.Warning(target, 0, file_.warning());
+    stream_ = file_.stream();
     std::setvbuf(stream_, nullptr, _IOFBF, kStreamBuffer);
     return true;
 }
 
 bool SafeOutput::Commit(Diagnostics& diagnostics) {
     if (stream_ == nullptr) return false;
-    bool written = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-    std::string reason = written ? "" : std::strerror(errno);
+    stream_ = nullptr;
     if (standardOutput_) {
-        stream_ = nullptr;
-        if (!written) diagnostics.Error("-", 0, "cannot write: " + reason);
+        const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+        if (!written) {
+            diagnostics.Error("-", 0, std::string("cannot write: ") + std::strerror(errno));
+            g_stdoutReported = true;
+        }
         return written;
     }
-    if (std::fclose(stream_) != 0 && written) {
-        written = false;
-        reason = std::strerror(errno);
-    }
-    stream_ = nullptr;
-    if (written) {
-        std::error_code error;
-        fs::rename(temporary_, target_, error);
-        if (!error) {
-            temporary_.clear();
-            return true;
-        }
-        reason = error.message();
-    }
-    diagnostics.Error(target_, 0, "cannot write: " + reason + "; the file is left as it was");
-    Discard();
+    if (file_.Commit()) return true;
+    diagnostics.Error(
+        target_, 0,
+        "cannot write: " + file_.error() + (file_.direct() ? "" : "; the file is left as it was"));
     return false;
 }
 
+bool StdoutFailureReported() {
+    return g_stdoutReported;
+}
+
+void AddForceFlag(CLI::App* command) {
+    command->add_flag_callback(
+        "--force", [] { g_force = true; }, "replace a read-only output file (its mode is kept)");
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
-    return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
+    return fileio::SameFile(a, b);
 }
 
 bool OutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs,

@@ -1,14 +1,16 @@
-// Safe output. A file a command writes is first written to a temporary file
-// beside its target and renamed over the target only once it is complete and
-// flushed, so that on any failure the target keeps its old content and the
-// temporary file is removed. "-" names standard output, where a command
-// allows it.
+// Safe output for the commands: the library's AtomicFile (fileio/AtomicFile.h)
+// with its failures and notes reported as diagnostics. A file a command
+// writes replaces its target only once it is complete; on any failure the
+// target keeps its old content and no temporary file stays. "-" names
+// standard output, where a command allows it.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "fileio/AtomicFile.h"
 #include "vkcdict/Diagnostics.h"
 
 namespace vkcdict {
@@ -16,36 +18,44 @@ namespace vkcdict {
 class SafeOutput {
 public:
     SafeOutput() = default;
-    // Removes the temporary file unless Commit() succeeded.
-    ~SafeOutput();
     SafeOutput(const SafeOutput&) = delete;
     SafeOutput& operator=(const SafeOutput&) = delete;
 
-    // Creates the temporary file for `target` (or takes standard output for
-    // "-"). False, with the reason reported against `target`, when it cannot.
-    bool Open(const std::string& target, Diagnostics& diagnostics);
+    // Prepares the output for `target` (or takes standard output for "-").
+    // False, with the reason reported against `target`, when it cannot. A
+    // read-only target is refused unless --force was given (AddForceFlag).
+    // `replacesInput` when the target is one of the command's inputs (a
+    // script rewritten in place): it is then never truncated and written
+    // directly, even where no temporary file can be made beside it.
+    // `modeOf`: a new target takes that file's mode (a backup its script's).
+    bool Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput = false,
+              const std::string& modeOf = "");
     // The stream to write to; valid between a successful Open() and Commit().
     FILE* stream() const { return stream_; }
     void Write(const char* data, size_t size) {
         if (size != 0) std::fwrite(data, 1, size, stream_);  // an empty text may have no data
     }
     void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
-    // Flushes and closes the temporary file and renames it over the target.
-    // False, with the reason reported, when a write, the close or the rename
-    // failed; the target is then untouched and the temporary file gone.
+    // Completes the output. False, with the reason reported, when a write or
+    // the replacement failed; the target is then as it was.
     bool Commit(Diagnostics& diagnostics);
 
 private:
-    void Discard();
-
+    fileio::AtomicFile file_;
     std::string target_;
-    std::string temporary_;
     FILE* stream_ = nullptr;
     bool standardOutput_ = false;
 };
 
-// True when `a` and `b` name the same file (an existing file by identity,
-// otherwise by normalised path).
+// True once a SafeOutput has reported a failed write on standard output, so
+// that main() does not report it again.
+bool StdoutFailureReported();
+
+// Gives a writing command the flag --force, which lets its outputs replace
+// read-only files.
+void AddForceFlag(CLI::App* command);
+
+// True when `a` and `b` name the same file (fileio::SameFile).
 bool SameFile(const std::string& a, const std::string& b);
 
 // Refuses an output that names one of `inputs`: reports it and returns false.

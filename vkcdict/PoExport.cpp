@@ -252,5 +252,6 @@ void AddPoExportCommand(CLI::App& app) {
     command->add_flag("--lossy", options->lossy,
                       "write U+FFFD for undefined GBK in CHI texts and remarks");
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] { return Export(*options); });
 }

@@ -364,5 +364,6 @@ void AddPoImportCommand(CLI::App& app) {
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] { return Import(*options); });
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/RecordUnion.h"
 
 namespace vkcdict {
@@ -32,6 +33,7 @@ void AddSortCommand(CLI::App& app) {
         ->type_name("FILE")
         ->required();
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] {
         return WriteUnion({options->dict}, options->output, false, options->partial, "sort");
     });

@@ -15,6 +15,7 @@
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
 #include "vkcdict/LoadedDict.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/Tally.h"
 
 namespace vkcdict {
@@ -30,6 +31,7 @@ struct SubstOptions {
     std::string directory;
     bool inPlace = false;
     std::string backup;
+    bool backupGiven = false;
     bool image = false;
     bool partial = false;
 };
@@ -50,8 +52,28 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
         d.Error("", 0, "subst: -o takes one script; use -d DIR or --in-place for several");
         return false;
     }
+    if (o.backupGiven && o.backup.empty()) {
+        d.Error("", 0,
+                "subst: --backup needs a suffix (an empty one would name the script itself)");
+        return false;
+    }
     std::vector<std::string> inputs = o.scripts;
     inputs.push_back(o.dict);
+    // A script given twice would be translated twice, and with --backup its
+    // original overwritten by the first translation.
+    for (size_t i = 0; i < o.scripts.size(); ++i) {
+        if (o.scripts[i] == "-") continue;
+        for (size_t k = 0; k < i; ++k) {
+            if (o.scripts[k] != "-" && SameFile(o.scripts[k], o.scripts[i])) {
+                d.Error(o.scripts[i], 0, "given twice (also as " + o.scripts[k] + ")");
+                return false;
+            }
+        }
+        if (o.inPlace && SameFile(o.scripts[i], o.dict)) {
+            d.Error(o.scripts[i], 0, "refusing to translate the dictionary in place");
+            return false;
+        }
+    }
     for (const std::string& script : o.scripts) {
         if (script == "-" && o.output.empty()) {
             d.Error("", 0, "subst: a script from stdin (-) needs -o");
@@ -78,6 +100,10 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
     if (!o.directory.empty()) {
         std::error_code error;
         fs::create_directories(o.directory, error);
+        if (error) {
+            d.Error(o.directory, 0, "cannot create the folder: " + error.message());
+            return false;
+        }
     }
     return true;
 }
@@ -106,12 +132,12 @@ bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& 
     }
     if (!backup.empty()) {
         SafeOutput copy;
-        if (!copy.Open(script + backup, d)) return false;
+        if (!copy.Open(script + backup, d, false, script)) return false;
         copy.Write(bytes);
         if (!copy.Commit(d)) return false;
     }
     SafeOutput out;
-    if (!out.Open(target, d)) return false;
+    if (!out.Open(target, d, target == script)) return false;
     WriteSubstitution(dict, bytes, out,
                       [tally](ScriptWalk&, const ScriptText& t) { tally->Count(t); });
     return out.Commit(d);
@@ -159,10 +185,14 @@ void AddSubstCommand(CLI::App& app) {
                         "folder for the outputs, each named as its script")
         ->type_name("DIR");
     command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
-    command->add_option("--backup", options->backup,
-                        "with --in-place: keep each script as SCRIPT+SUFFIX first")
-        ->type_name("SUFFIX");
-    command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
+    command
+        ->add_option("--backup", options->backup,
+                     "with --in-place: keep each script as SCRIPT+SUFFIX first")
+        ->type_name("SUFFIX")
+        ->each([options](const std::string&) { options->backupGiven = true; });
+    command->add_flag("--image", options->image,
+                      "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
+    AddForceFlag(command);
     SetAction(command, [options] { return RunSubst(*options); });
 }

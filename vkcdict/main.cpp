@@ -2,12 +2,15 @@
 // itself (vkcdict/Commands.h); main() parses the command line and turns what
 // the parse ends in into the exit status: a command's own status, 0 after
 // --help or --version, 2 for a usage error or an unexpected failure.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
 #include "vkcdict/Commands.h"
 #include "vkcdict/Input.h"
+#include "vkcdict/Output.h"
 #include "vkcdict/Usage.h"
 
 #ifdef _WIN32
@@ -40,19 +43,28 @@ int main(int argc, char** argv) {
     AddPoImportCommand(app);
     AddQaCommand(app);
     vkcdict::SetUsageFormat(app);
+    int status = vkcdict::kDone;
     try {
         app.parse(argc, argv);
-    } catch (const CLI::RuntimeError& status) {
-        return status.get_exit_code();
+    } catch (const CLI::RuntimeError& code) {
+        status = code.get_exit_code();
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
+        status = app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
     } catch (const std::bad_alloc&) {
         const std::string* file = vkcdict::WorkingOn::Current();
         std::fprintf(stderr, "%s: error: out of memory\n", file ? file->c_str() : "vkcdict");
-        return vkcdict::kFailed;
+        status = vkcdict::kFailed;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vkcdict: error: %s\n", error.what());
-        return vkcdict::kFailed;
+        status = vkcdict::kFailed;
     }
-    return vkcdict::kDone;
+    // What a command printed may not have reached its place (a full disk,
+    // /dev/full, a closed pipe): that is a failed write, not a success.
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    if (!flushed && !vkcdict::StdoutFailureReported()) {
+        std::fprintf(stderr, "vkcdict: error: cannot write to standard output: %s\n",
+                     std::strerror(errno));
+        status = vkcdict::kFailed;
+    }
+    return status;
 }

@@ -17,7 +17,17 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "fileio/AtomicFile.h"
 #include "fileio/FileRange.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#endif
 
 namespace {
 
@@ -343,3 +353,79 @@ TEST_F(FaultInjection, EachEntryPointGetsTheContractsArguments) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// Safe output under a full disk, a kill in the middle of the write, and
+// SIGINT or SIGTERM: each run in a child process, whose file size limit makes
+// the disk "full" after kLimit bytes (SIGXFSZ ignored: the write fails) or
+// kills it there (SIGXFSZ's default action). The target keeps its old bytes
+// whatever happens; only a kill by SIGXFSZ, which no program can catch
+// usefully, may leave the temporary file.
+namespace atomicfaults {
+
+enum class Ending { kFullDisk, kKilledMidWrite, kSigint, kSigterm };
+
+constexpr rlim_t kLimit = 4096;
+
+// In the child: writes 3 * kLimit bytes through an AtomicFile over `target`.
+// Exits 0 when Commit() failed as it should, 1 when it succeeded.
+[[noreturn]] void WriteInChild(const std::string& target, Ending ending) {
+    if (ending == Ending::kFullDisk || ending == Ending::kKilledMidWrite) {
+        signal(SIGXFSZ, ending == Ending::kFullDisk ? SIG_IGN : SIG_DFL);
+        const rlimit limit = {kLimit, kLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    fileio::AtomicFile file;
+    if (!file.Open(target)) _exit(2);
+    const std::string piece(1000, 'n');
+    for (int i = 0; i < 3 * static_cast<int>(kLimit) / 1000; ++i) {
+        std::fwrite(piece.data(), 1, piece.size(), file.stream());
+        std::fflush(file.stream());
+        if (i == 2 && ending == Ending::kSigint) raise(SIGINT);
+        if (i == 2 && ending == Ending::kSigterm) raise(SIGTERM);
+    }
+    _exit(file.Commit() ? 1 : 0);
+}
+
+TEST(AtomicFileFaults, PosixOnly_TheTargetSurvivesFullDisksKillsAndSignals) {
+    struct Case {
+        Ending ending;
+        bool exited;  // else killed by `signal`
+        int signal;
+        bool temporaryRemoved;
+    };
+    const Case cases[] = {
+        {Ending::kFullDisk, true, 0, true},
+        {Ending::kKilledMidWrite, false, SIGXFSZ, false},
+        {Ending::kSigint, false, SIGINT, true},
+        {Ending::kSigterm, false, SIGTERM, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.ending));
+        testutil::TempDir dir;
+        const std::string target = dir.File("out.txt");
+        testutil::WriteBytes(target, "old content");
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) WriteInChild(target, c.ending);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (c.exited) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        }
+        EXPECT_EQ(testutil::ReadBytes(target), "old content");
+        size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            files += entry.path().filename() != "out.txt";
+        }
+        if (c.temporaryRemoved) {
+            EXPECT_EQ(files, 0u);
+        }
+    }
+}
+
+}  // namespace atomicfaults
+#endif

@@ -240,7 +240,8 @@ TEST_F(Vkcsubst, TextsStraddlingThePiecesOfALongScriptFollowTheRule) {
 }
 
 // The output may name the script itself, directly or through a link: the
-// script is then read whole before the output replaces it.
+// script is read in pieces while a temporary file takes the output, which
+// replaces the script only when complete.
 TEST_F(Vkcsubst, TheOutputMayBeTheScriptItself) {
     const Translations translations = {{"Start", kStartChi}};
     const std::string script = "[Start]" + std::string(2 * kScriptPieceSize, 'x') + "\"Start\"";
@@ -258,8 +259,11 @@ TEST_F(Vkcsubst, TheOutputMayBeTheScriptItself) {
         if (output == "hard.txt") fs::create_hard_link(dir.File("script.txt"), dir.File(output));
         if (output == "soft.txt") fs::create_symlink("script.txt", dir.File(output));
         ASSERT_EQ(Run({"2", "script.txt", "dict.txt", output}), 0);
-        // Compared as a whole: a failure would print megabytes.
-        EXPECT_TRUE(ReadBytes(dir.File("script.txt")) == Rewrite(script, translations));
+        // Compared as a whole: a failure would print megabytes. A hard link
+        // is replaced under its own name; the script's name keeps the old.
+        EXPECT_TRUE(ReadBytes(dir.File(output)) == Rewrite(script, translations));
+        EXPECT_TRUE(ReadBytes(dir.File("script.txt")) ==
+                    (output == "hard.txt" ? script : Rewrite(script, translations)));
     }
 }
 
@@ -269,9 +273,89 @@ TEST_F(Vkcsubst, PosixOnly_TheArgumentsGoToStderrOnlyWhenAskedFor) {
     WriteBytes(dir.File("script.txt"), "x");
     EXPECT_EQ(Run({"2", "script.txt", "dict.txt", "out.txt"}, true), 0);
     EXPECT_EQ(printedOut, "");
-    EXPECT_EQ(printedErr, "2\nscript.txt\ndict.txt\nout.txt\n");
+    EXPECT_EQ(printedErr,
+              "2\nscript.txt\ndict.txt\nout.txt\n"
+              "vkcsubst: dict.txt: dictionary not loaded: No such file or directory\n");
     EXPECT_EQ(Run({"1", "a", "b", "c", "d"}, true), 0);
     EXPECT_EQ(printedErr, "1\na\nb\nc\n");
+}
+#endif
+
+#ifndef _WIN32
+// Why a dictionary gave no record is told with VKC_DEBUG, and only then.
+TEST_F(Vkcsubst, PosixOnly_DebugOutputSaysWhyNothingLoaded) {
+    WriteBytes(dir.File("script.txt"), "[Start]");
+    WriteBytes(dir.File("empty.txt"), "");
+    WriteBytes(dir.File("none.txt"), "no records here\r\n");
+    WriteBytes(dir.File("dict.txt"), Dictionary({{"Start", kStartChi}}));
+    testutil::MakeDir(dir.File("folder"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"empty.txt", "empty.txt: dictionary not loaded: the file is empty"},
+        {"folder", "folder: dictionary not loaded: it is a folder"},
+        {"none.txt", "none.txt: dictionary not loaded: no record"},
+        {"dict.txt", "dict.txt: 1 records loaded"},
+    };
+    for (const auto& [dict, message] : cases) {
+        EXPECT_EQ(Run({"2", "script.txt", dict, "out.txt"}, true), 0);
+        EXPECT_NE(printedErr.find("vkcsubst: " + message), std::string::npos) << printedErr;
+        EXPECT_EQ(Run({"2", "script.txt", dict, "out.txt"}), 0);
+        EXPECT_EQ(printedErr, "");
+    }
+}
+
+// A full disk (the file size limit, SIGXFSZ ignored) or a kill (SIGXFSZ's
+// default action) while the output is written leaves the script whole, even
+// when the script is the output.
+TEST_F(Vkcsubst, PosixOnly_AFullDiskOrAKillLeavesTheScriptWhole) {
+    std::string script;
+    while (script.size() < 40000) script += "[Start] \"Start\" and the rest of the line\n";
+    WriteBytes(dir.File("dict.txt"), Dictionary({{"Start", kStartChi}}));
+    for (const char* trap : {"trap '' XFSZ; ", ""}) {
+        SCOPED_TRACE(trap);
+        WriteBytes(dir.File("script.txt"), script);
+        testutil::ScopedCwd cwd(dir.path());
+        testutil::RunProgram("/bin/sh",
+                             {"-c", std::string(trap) + "ulimit -f 16; exec '" + VKCSUBST_PATH +
+                                        "' 2 script.txt dict.txt script.txt"});
+        EXPECT_TRUE(ReadBytes(dir.File("script.txt")) == script);
+    }
+}
+
+// The output keeps the replaced file's mode and links; a read-only output is
+// not written, nor is the dictionary, whatever names it.
+TEST_F(Vkcsubst, PosixOnly_TheOutputKeepsModesAndLinksAndNeverReplacesTheDictionary) {
+    namespace fs = std::filesystem;
+    const std::string dict = Dictionary({{"Start", kStartChi}});
+    WriteBytes(dir.File("dict.txt"), dict);
+    WriteBytes(dir.File("script.txt"), "[Start]");
+    fs::create_hard_link(dir.File("dict.txt"), dir.File("hard.txt"));
+    fs::create_symlink("dict.txt", dir.File("soft.txt"));
+    const std::vector<std::string> names = {"dict.txt", "./dict.txt", dir.File("dict.txt"),
+                                            "hard.txt", "soft.txt"};
+    for (const std::string& output : names) {
+        EXPECT_EQ(Run({"2", "script.txt", "dict.txt", output}, true), 0);
+        EXPECT_EQ(ReadBytes(dir.File("dict.txt")), dict) << output;
+        EXPECT_NE(printedErr.find("it is the dictionary"), std::string::npos) << printedErr;
+    }
+    struct Row {
+        const char* output;
+        fs::perms mode;
+        bool written;
+    };
+    const Row rows[] = {{"private.txt", fs::perms(0600), true},
+                        {"run.sh", fs::perms(0755), true},
+                        {"readonly.txt", fs::perms(0444), false}};
+    for (const Row& row : rows) {
+        WriteBytes(dir.File(row.output), "old");
+        fs::permissions(dir.File(row.output), row.mode);
+        fs::create_symlink(row.output, dir.File(std::string("link-") + row.output));
+        EXPECT_EQ(Run({"2", "script.txt", "dict.txt", std::string("link-") + row.output}), 0);
+        EXPECT_EQ(ReadBytes(dir.File(row.output)), row.written ? "[" + kStartChi + "]" : "old");
+        EXPECT_EQ(fs::status(dir.File(row.output)).permissions(), row.mode) << row.output;
+        EXPECT_TRUE(fs::is_symlink(dir.File(std::string("link-") + row.output)));
+    }
+    EXPECT_EQ(Run({"2", "script.txt", "dict.txt", "/dev/null"}), 0);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 #endif
 

@@ -105,10 +105,22 @@ TEST_F(Vkcdict, SubstRewritesManyScriptsIntoAFolderOrInPlace) {
              {"subst", "d.txt", "s.txt", "-o", "d.txt"},
              {"subst", "d.txt", "s.txt", "other/s.txt", "-d", "out"},
              {"subst", "d.txt", "s.txt", "--backup", ".b", "-o", "x"},
+             // One script twice (its backup would get the first translation),
+             // an empty backup suffix, the dictionary translated in place.
+             {"subst", "d.txt", "s.txt", "./s.txt", "--in-place", "--backup", ".x"},
+             {"subst", "d.txt", "s.txt", "--in-place", "--backup", ""},
+             {"subst", "d.txt", "s.txt", "d.txt", "--in-place"},
+             // A folder that cannot be made, with the cause.
+             {"subst", "d.txt", "s.txt", "-d", "s.txt/x"},
          }) {
-        EXPECT_EQ(Run(refused).status, 2) << refused.size();
+        const Result r = Run(refused);
+        EXPECT_EQ(r.status, 2) << refused.size() << r.err;
         EXPECT_EQ(Read("s.txt"), "[a]");
         EXPECT_FALSE(testutil::Exists(dir.File("x")));
+        EXPECT_FALSE(testutil::Exists(dir.File("s.txt.x")));
+        if (refused.back() == "s.txt/x") {
+            EXPECT_NE(r.err.find("cannot create the folder: "), std::string::npos) << r.err;
+        }
     }
 }
 

@@ -1,0 +1,112 @@
+#include "fileio/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/ReplaceFile.h"
+#include "platform/TemporaryFiles.h"
+
+namespace fileio {
+
+namespace fs = std::filesystem;
+
+AtomicFile::~AtomicFile() {
+    Discard();
+}
+
+bool AtomicFile::Fail(const std::string& error) {
+    error_ = error;
+    Discard();
+    return false;
+}
+
+void AtomicFile::Discard() {
+    if (stream_ != nullptr) std::fclose(stream_);
+    stream_ = nullptr;
+    if (!temporary_.empty()) {
+        std::remove(temporary_.c_str());
+        platform::ForgetTemporary(slot_);
+    }
+    temporary_.clear();
+    slot_ = -1;
+}
+
+bool AtomicFile::Open(const std::string& target, const AtomicFileOptions& options) {
+    Discard();
+    error_.clear();
+    warning_.clear();
+    direct_ = false;
+    refusedReadOnly_ = false;
+    destination_ = platform::FollowLinks(target);
+    const platform::FileFacts facts = platform::InspectFile(destination_);
+    if (facts.directory) return Fail("it is a folder");
+    if (facts.exists && !facts.regular) {
+        // A device, FIFO or terminal: a rename would put a plain file in its
+        // place (as root, even in place of /dev/null).
+        direct_ = true;
+        stream_ = std::fopen(destination_.c_str(), "wb");
+        return stream_ != nullptr || Fail(platform::LastErrorText());
+    }
+    if (facts.exists && facts.readOnly && !options.force) {
+        refusedReadOnly_ = true;
+        return Fail("it is read-only");
+    }
+    std::string reason;
+    const char* like = facts.exists ? destination_.c_str() : options.modeOf;
+    stream_ = platform::CreateFileBeside(destination_, like, &temporary_, &reason);
+    if (stream_ == nullptr) {
+        // The folder takes no new file, but the target may still be written
+        // in place, as before safe output existed.
+        if (options.directFallback && facts.exists && !facts.readOnly) {
+            stream_ = std::fopen(destination_.c_str(), "wb");
+            if (stream_ != nullptr) {
+                direct_ = true;
+                warning_ =
+                    "no temporary file can be made beside it (" + reason + "); written in place";
+                return true;
+            }
+        }
+        return Fail(reason);
+    }
+    // Removed on a signal from here until it replaces the target.
+    slot_ = platform::RememberTemporary(temporary_.c_str());
+    if (facts.links > 1) {
+        warning_ = "it has " + std::to_string(facts.links) +
+                   " hard links; only this name gets the new content, the others keep the old";
+    }
+    return true;
+}
+
+bool AtomicFile::Commit() {
+    if (stream_ == nullptr) return false;
+    bool written = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+    std::string reason = written ? "" : std::strerror(errno);
+    const int closed = std::fclose(stream_);
+    stream_ = nullptr;
+    if (closed != 0 && written) {
+        written = false;
+        reason = std::strerror(errno);
+    }
+    if (!written) return Fail(reason);
+    if (direct_) return true;
+    if (!platform::MoveIntoPlace(temporary_, destination_, &reason)) return Fail(reason);
+    platform::ForgetTemporary(slot_);
+    temporary_.clear();
+    slot_ = -1;
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (platform::SameExistingFile(a, b)) return true;
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) return false;
+    // Not both there: the same name, made absolute and normal, is the same file.
+    const fs::path x = fs::weakly_canonical(a, error);
+    if (error) return a == b;
+    const fs::path y = fs::weakly_canonical(b, error);
+    return error ? a == b : x == y;
+}
+
+}  // namespace fileio

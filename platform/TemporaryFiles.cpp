@@ -1,0 +1,109 @@
+// The registry of temporary files and the handlers that remove them. See
+// platform/TemporaryFiles.h.
+//
+// The handler may run between any two instructions of the program, so a slot
+// is published only once its name is complete (the live flag set last) and
+// withdrawn before the name may change (the flag cleared first). It calls
+// only unlink/DeleteFileA and the calls that restore the default action.
+#include "platform/TemporaryFiles.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+
+#ifdef _WIN32
+#include "platform/Win32.h"
+#else
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+char g_names[kTemporarySlots][kTemporaryNameBytes];
+volatile std::sig_atomic_t g_live[kTemporarySlots];
+bool g_installed = false;
+
+void RemoveAll() {
+    for (size_t i = 0; i < kTemporarySlots; ++i) {
+        if (g_live[i] == 0) continue;
+#ifdef _WIN32
+        DeleteFileA(g_names[i]);
+#else
+        unlink(g_names[i]);
+#endif
+    }
+}
+
+#ifdef _WIN32
+
+// Runs on a thread of its own. The temporary files are open with
+// FILE_SHARE_DELETE, so they are deleted once the process closes them;
+// returning FALSE lets the default handler end the process.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        RemoveAll();
+    }
+    return FALSE;
+}
+
+void Install() {
+    SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
+}
+
+#else
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnSignal(int signal) {
+    RemoveAll();
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    raise(signal);  // delivered when the handler returns: the process ends by it
+}
+
+void Install() {
+    for (int signal : kSignals) {
+        struct sigaction old;
+        if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_handler = &OnSignal;
+        sigemptyset(&action.sa_mask);
+        for (int other : kSignals) sigaddset(&action.sa_mask, other);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+#endif
+
+}  // namespace
+
+int RememberTemporary(const char* name) {
+    const size_t length = std::strlen(name);
+    if (length >= kTemporaryNameBytes) return -1;
+    if (!g_installed) {
+        Install();
+        g_installed = true;
+    }
+    for (size_t i = 0; i < kTemporarySlots; ++i) {
+        if (g_live[i] != 0) continue;
+        std::memcpy(g_names[i], name, length + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);  // the name before the flag
+        g_live[i] = 1;
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ForgetTemporary(int slot) {
+    if (slot < 0 || static_cast<size_t>(slot) >= kTemporarySlots) return;
+    g_live[slot] = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // the flag before any reuse
+}
+
+}  // namespace platform
