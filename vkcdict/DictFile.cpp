@@ -205,6 +205,7 @@ uint64_t MaxDictionaryBytes() {
 
 bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
                     DictFile* file) {
+    WorkingOn working(path);
     const Severity severity =
         policy == LoadPolicy::kPartial ? Severity::kWarning : Severity::kError;
     file->path = path;
@@ -223,7 +224,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     bool tooLong = false;
     std::string error = "a dictionary must be a file";
     if (path == "-" || !ReadBlock(path, MaxDictionaryBytes(), &block, &tooLong, &error)) {
-        diagnostics.Error(path, 0, "cannot read: " + error);
+        diagnostics.Error(path, 0, ReadFailure(error));
         return false;
     }
     if (path.size() >= sizeof(file->dict->path)) {

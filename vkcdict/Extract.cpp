@@ -43,7 +43,7 @@ bool ExtractFrom(const std::string& path, VKCStringDict* dict, Diagnostics& d,
     std::string script;
     std::string error;
     if (!ReadInput(path, &script, &error)) {
-        d.Error(path, 0, "cannot read: " + error);
+        d.Error(path, 0, ReadFailure(error));
         return false;
     }
     const bool terminal = StderrIsTerminal();

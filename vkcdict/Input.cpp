@@ -77,6 +77,10 @@ size_t BlockSize(uint64_t size) {
 
 }  // namespace
 
+std::string ReadFailure(const std::string& error) {
+    return error == kIsDirectory ? error : "cannot read: " + error;
+}
+
 WorkingOn::WorkingOn(const std::string& path)
     : outer_(inWork), hadOuter_(working), exceptions_(std::uncaught_exceptions()) {
     inWork = path;
@@ -159,7 +163,8 @@ bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* to
     }
     if (size >= 0 && static_cast<uint64_t>(size) > limit) {
         *tooLong = true;
-        block->size = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), SIZE_MAX));
+        block->size =
+            static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), SIZE_MAX));
         read = true;
     } else if (size >= 0 && std::fseek(in, 0, SEEK_SET) == 0) {
         try {

@@ -15,6 +15,11 @@ namespace vkcdict {
 // directory" for a folder, "out of memory" when the bytes cannot be held.
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error);
 
+// The message for an input that could not be read, given ReadInput's
+// `error`: a folder is named as such ("is a directory"), anything else is
+// "cannot read: " and the reason.
+std::string ReadFailure(const std::string& error);
+
 // A whole file in a block of its size, read without first filling the block.
 struct FileBlock {
     std::unique_ptr<char[]> data;

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace vkcdict {
 
@@ -13,6 +15,11 @@ bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
     if (!image) return OpenDictionary(path, policy, diagnostics, &file_);
     file_.path = path;
     file_.dict = std::make_unique<VKCStringDict>();
+    std::error_code notADirectory;
+    if (std::filesystem::is_directory(path, notADirectory)) {
+        diagnostics.Error(path, 0, "is a directory");
+        return false;
+    }
     FILE* readable = std::fopen(path.c_str(), "rb");
     if (readable == nullptr) {
         diagnostics.Error(path, 0, std::string("cannot read: ") + std::strerror(errno));

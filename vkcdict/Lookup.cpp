@@ -59,7 +59,8 @@ void AddLookupCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand("lookup", "Print the translation of texts");
     command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
     command->add_option("TEXT", options->texts, "texts to look up")->required();
-    command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
+    command->add_flag("--image", options->image,
+                      "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunLookup(*options); });
 }

@@ -81,7 +81,8 @@ void AddMatchCommand(CLI::App& app) {
         "     text matched so far, or it is a whole ENG text by itself (lookup finds\n"
         "     those); the match is abandoned and the next piece starts a new one\n"
         "Exit status: 0 when no piece got 0, 1 when one did, 2 when DICT cannot be used.");
-    command->add_flag("--image", options->image, "DICT is a binary image (never detected by its content)");
+    command->add_flag("--image", options->image,
+                      "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
     SetAction(command, [options] { return RunMatch(*options); });
 }

@@ -283,8 +283,8 @@ private:
                     unsigned value = 0;
                     size_t digits = 0;
                     while (i < s.size() && HexDigit(s[i]) >= 0) {
-                        value = std::min(value << 4 | static_cast<unsigned>(HexDigit(s[i++])),
-                                         0x100u);
+                        value =
+                            std::min(value << 4 | static_cast<unsigned>(HexDigit(s[i++])), 0x100u);
                         ++digits;
                     }
                     if (digits == 0) return Fail("\\x without hexadecimal digits");

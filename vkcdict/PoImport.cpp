@@ -69,7 +69,7 @@ public:
         WorkingOn working(path);
         std::string bytes, reason;
         if (!ReadInput(path, &bytes, &reason)) {
-            d_.Error(path, 0, "cannot read: " + reason);
+            d_.Error(path, 0, ReadFailure(reason));
             return false;
         }
         path_ = &path;
@@ -358,8 +358,8 @@ void AddPoImportCommand(CLI::App& app) {
     command->add_option("-o,--output", options->output, "the dictionary to write")
         ->type_name("FILE")
         ->required();
-    command->add_option("--base", options->base,
-                        "put the translations into this dictionary's records")
+    command
+        ->add_option("--base", options->base, "put the translations into this dictionary's records")
         ->type_name("DICT");
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");

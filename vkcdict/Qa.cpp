@@ -104,7 +104,7 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
         std::string script;
         std::string error;
         if (!ReadInput(path, &script, &error)) {
-            d.Error(path, 0, "cannot read: " + error);
+            d.Error(path, 0, ReadFailure(error));
             return kFailed;
         }
         scripts.Add(script);

@@ -33,7 +33,7 @@ int RunStats(const StatsOptions& options) {
         std::string script;
         std::string error;
         if (!ReadInput(path, &script, &error)) {
-            d.Error(path, 0, "cannot read: " + error);
+            d.Error(path, 0, ReadFailure(error));
             return kFailed;
         }
         tallies.emplace_back();

@@ -124,10 +124,11 @@ void ClearProgress() {
 
 bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& target,
              const std::string& backup, Diagnostics& d, Tally* tally) {
+    WorkingOn working(script);
     std::string bytes;
     std::string error;
     if (!ReadInput(script, &bytes, &error)) {
-        d.Error(script, 0, "cannot read: " + error);
+        d.Error(script, 0, ReadFailure(error));
         return false;
     }
     if (!backup.empty()) {
@@ -181,8 +182,9 @@ void AddSubstCommand(CLI::App& app) {
     command->add_option("SCRIPT", options->scripts, "game scripts (- for stdin)")->required();
     command->add_option("-o,--output", options->output, "output of the one script (- for stdout)")
         ->type_name("FILE");
-    command->add_option("-d,--directory", options->directory,
-                        "folder for the outputs, each named as its script")
+    command
+        ->add_option("-d,--directory", options->directory,
+                     "folder for the outputs, each named as its script")
         ->type_name("DIR");
     command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
     command

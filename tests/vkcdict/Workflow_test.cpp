@@ -156,11 +156,12 @@ TEST_F(Vkcdict, AFolderAmongTheInputsIsNamed) {
         {"po-import", "p.po", "folder", "-o", "n.txt"},
         {"merge", "d.txt", "folder", "-o", "n.txt"},
         {"sort", "folder", "-o", "n.txt"},
+        {"decompile", "folder", "-o", "n.txt"},
     };
     for (const std::vector<std::string>& args : runs) {
         const Result r = Run(args);
         EXPECT_EQ(r.status, 2) << args[0];
-        EXPECT_NE(r.err.find("folder: error: cannot read: is a directory\n"), std::string::npos)
+        EXPECT_NE(r.err.find("folder: error: is a directory\n"), std::string::npos)
             << args[0] << "\n"
             << r.err;
         EXPECT_FALSE(testutil::Exists(dir.File("n.txt"))) << args[0];
@@ -212,7 +213,7 @@ struct UsageCase {
 TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
     const std::string commands =
         "Commands: check, extract, merge, sort, stats, subst, compile, decompile, lookup, match, "
-        "po-export, po-import\n";
+        "po-export, po-import, qa\n";
     const std::vector<UsageCase> cases = {
         {{"frobnicate"}, "vkcdict: error: unknown command 'frobnicate'\n" + commands},
         {{}, "vkcdict: error: a command is required\n" + commands},
