@@ -12,6 +12,8 @@
 #             of this dictionary (its ENG texts end in a number that the
 #             random translations lack), so that the pass is seen apart from
 #             writing 950,000 findings;
+#   qa-open   vkcdict qa with the encoding check alone: the dictionary
+#             opened as every vkcdict command opens it, and one walk;
 #   check     vkcdict check, for comparison;
 #   pofilter  pofilter with its default checks on the PO export (once: about
 #             100,000 records a minute; VKC_QA_POFILTER=0 leaves it out).
@@ -58,7 +60,7 @@ measure() {
   shift
   for _ in $(seq "$runs"); do
     /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1 || [ $? -le 1 ]
-    cat "$work/time"
+    tail -n 1 "$work/time"  # after "Command exited with non-zero status 1"
   done | sort -n | awk -v name="$name" -v runs="$runs" '
     { t[NR] = $1; if ($2 > m) m = $2 }
     END { printf "%-10s %7.3f s  %6.0f MiB\n", name, t[int((runs + 1) / 2)], m / 1024 }'
@@ -68,6 +70,7 @@ vkcdict="$build/vkcdict/vkcdict"
 measure load "$build/vkcsubst" 2 "$work/one.txt" "$work/dict.txt" "$work/one.out"
 measure qa "$vkcdict" qa "$work/dict.txt" --skip reused --glossary "$work/glossary.txt"
 measure qa-nonum "$vkcdict" qa "$work/dict.txt" --skip reused,numbers --glossary "$work/glossary.txt"
+measure qa-open "$vkcdict" qa "$work/dict.txt" --check encoding
 measure check "$vkcdict" check "$work/dict.txt"
 if [ "${VKC_QA_POFILTER:-1}" = 0 ]; then
   :

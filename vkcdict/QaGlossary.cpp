@@ -34,9 +34,20 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-void Lowered(std::string_view word, std::string* out) {
-    out->assign(word.data(), word.size());
-    for (char& c : *out) c = Lower(c);
+// `text` with the ASCII letters that stand as characters in lower case.
+void Lowered(std::string_view text, std::string* out) {
+    out->assign(text.data(), text.size());
+    for (size_t i = 0; i < text.size(); i += CharAt(text, i)) (*out)[i] = Lower(text[i]);
+}
+
+// The length of the index key of a word at `at`, `word` bytes long: up to
+// the end of the next word when one follows (after bytes that are no word),
+// else the word alone. Two keys never collide: only the longer holds a byte
+// that is no word.
+size_t KeyLength(std::string_view text, size_t at, size_t word) {
+    size_t next = at + word;
+    while (next < text.size() && !IsWordByte(text[next])) next += CharAt(text, next);
+    return next < text.size() ? next + WordAt(text, next) - at : word;
 }
 
 }  // namespace
@@ -57,8 +68,8 @@ void GlossaryIndex::Add(const DictFile& glossary, Diagnostics& diagnostics) {
                                     " does not begin with a letter, digit or '_': left out");
             continue;
         }
-        Lowered(eng.substr(0, first), &key);
-        std::vector<uint32_t>& candidates = byFirstWord_[key];
+        Lowered(eng.substr(0, KeyLength(eng, 0, first)), &key);
+        std::vector<uint32_t>& candidates = byKey_[key];
         bool known = false;
         for (uint32_t t : candidates) known = known || SameIgnoringCase(terms_[t].eng, eng);
         if (known) continue;
@@ -79,18 +90,25 @@ void GlossaryIndex::Find(std::string_view text, std::string* scratch,
             at += CharAt(text, at);
             continue;
         }
-        Lowered(text.substr(at, word), scratch);
-        const auto it = byFirstWord_.find(*scratch);
-        if (it != byFirstWord_.end()) {
-            for (uint32_t t : it->second) {
-                const std::string& term = terms_[t].eng;
-                if (!SameIgnoringCase(text.substr(at, term.size()), term)) continue;
-                const size_t end = at + term.size();
-                if (terms_[t].endsInWord && end < text.size() && IsWordByte(text[end])) continue;
-                matches->push_back({t, at});
-            }
-        }
+        // Terms of one word, then (when another word follows) terms of several.
+        const size_t pair = KeyLength(text, at, word);
+        Look(text, at, word, scratch, matches);
+        if (pair != word) Look(text, at, pair, scratch, matches);
         at += word;
+    }
+}
+
+void GlossaryIndex::Look(std::string_view text, size_t at, size_t keyLength, std::string* scratch,
+                         std::vector<Match>* matches) const {
+    Lowered(text.substr(at, keyLength), scratch);
+    const auto it = byKey_.find(*scratch);
+    if (it == byKey_.end()) return;
+    for (uint32_t t : it->second) {
+        const std::string& term = terms_[t].eng;
+        if (!SameIgnoringCase(text.substr(at, term.size()), term)) continue;
+        const size_t end = at + term.size();
+        if (terms_[t].endsInWord && end < text.size() && IsWordByte(text[end])) continue;
+        matches->push_back({t, at});
     }
 }
 

@@ -6,9 +6,10 @@
 // Terms are found as whole words, ASCII case ignored: a word is a run of
 // ASCII letters, digits and '_' where characters start (never a trail
 // byte); a term must begin with a word byte, and one ending with a word byte
-// must not be followed by one. The index maps each term's first word, lower
-// case, to the terms that begin with it, so a text is looked up word by word
-// whatever the number of terms. When several records give the same term
+// must not be followed by one. The index maps each term's first word, or its
+// first two words with what stands between them, in lower case, to the terms
+// that begin so; a text is looked up twice a word, whatever the number of
+// terms. When several records give the same term
 // (ASCII case ignored), the first one given counts.
 #pragma once
 
@@ -48,8 +49,12 @@ public:
     size_t size() const { return terms_.size(); }
 
 private:
+    // Adds the terms under the key of `keyLength` bytes at `at` that occur there.
+    void Look(std::string_view text, size_t at, size_t keyLength, std::string* scratch,
+              std::vector<Match>* matches) const;
+
     std::vector<Term> terms_;
-    std::unordered_map<std::string, std::vector<uint32_t>> byFirstWord_;
+    std::unordered_map<std::string, std::vector<uint32_t>> byKey_;
 };
 
 }  // namespace vkcdict
