@@ -162,8 +162,8 @@ BENCHMARK(QaDictionary)->Unit(benchmark::kMillisecond);
 
 // The same without the numbers check: the pass without findings to write.
 void QaDictionaryQuiet(benchmark::State& state) {
-    Command(state, {"qa", Files().dict, "--skip", "reused,numbers", "--glossary",
-                    Files().glossary});
+    Command(state,
+            {"qa", Files().dict, "--skip", "reused,numbers", "--glossary", Files().glossary});
 }
 BENCHMARK(QaDictionaryQuiet)->Unit(benchmark::kMillisecond);
 

@@ -185,8 +185,7 @@ VKC_API int VKC_CALL vkc_dict_record(const vkc_dict* d, uint32_t index, vkc_reco
 /* Finds the record whose ENG text equals `text`: VKC_OK with *out (and, when
  * `index` is not NULL, *index); VKC_NOT_FOUND; VKC_E_ARGUMENT (NULL `d`,
  * `text` or `out`); VKC_E_MEMORY. */
-VKC_API int VKC_CALL vkc_dict_find(vkc_dict* d, const char* text, vkc_record* out,
-                                   uint32_t* index);
+VKC_API int VKC_CALL vkc_dict_find(vkc_dict* d, const char* text, vkc_record* out, uint32_t* index);
 /* *index = the index of the record whose ENG text equals `text`, *found = 1;
  * or, when there is none, the position at which it would be inserted (0 to
  * the count), *found = 0. VKC_OK, VKC_E_ARGUMENT (any NULL) or
@@ -203,8 +202,8 @@ VKC_API int VKC_CALL vkc_dict_find_index(vkc_dict* d, const char* text, uint32_t
  * exists already, it is returned unchanged and nothing is added. VKC_OK with
  * *out (and *index, each when not NULL) the new or existing record;
  * VKC_E_ARGUMENT (NULL `d` or `eng`); VKC_E_MEMORY. */
-VKC_API int VKC_CALL vkc_dict_add(vkc_dict* d, const char* eng, const char* chi,
-                                  const char* remark, vkc_record* out, uint32_t* index);
+VKC_API int VKC_CALL vkc_dict_add(vkc_dict* d, const char* eng, const char* chi, const char* remark,
+                                  vkc_record* out, uint32_t* index);
 /* Inserts a record of three empty texts at `index` (0 to the count; the count
  * appends), shifting the later ones; the ENG order is not kept. *count (when
  * not NULL) = the new count. VKC_OK, VKC_E_ARGUMENT, VKC_E_RANGE (index beyond
@@ -236,8 +235,7 @@ VKC_API int VKC_CALL vkc_dict_set_remark(vkc_dict* d, uint32_t index, const char
  * VKC_E_MEMORY, both leaving a match in progress as it was. `out` receives
  * the piece NUL-terminated, and is written only for 1 or 2.
  * vkc_dict_match_capacity gives a capacity that always suffices. */
-VKC_API int VKC_CALL vkc_dict_match(vkc_dict* d, const char* piece, char* out,
-                                    uint32_t capacity);
+VKC_API int VKC_CALL vkc_dict_match(vkc_dict* d, const char* piece, char* out, uint32_t capacity);
 /* *capacity = the longest CHI text's length + 1: an `out` of that many bytes
  * holds any piece vkc_dict_match hands out until the next load or edit.
  * VKC_OK or VKC_E_ARGUMENT. */

@@ -8,24 +8,24 @@
 
 static int g_failures = 0;
 
-#define CHECK(condition)                                                               \
-    do {                                                                               \
-        if (!(condition)) {                                                            \
+#define CHECK(condition)                                                                  \
+    do {                                                                                  \
+        if (!(condition)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++g_failures;                                                              \
-        }                                                                              \
+            ++g_failures;                                                                 \
+        }                                                                                 \
     } while (0)
 
 /* A call's result against the expected one, both printed when they differ. */
-#define CHECK_RESULT(call, expected)                                                    \
-    do {                                                                                \
-        long actual_ = (long)(call);                                                    \
-        long expected_ = (long)(expected);                                              \
-        if (actual_ != expected_) {                                                     \
+#define CHECK_RESULT(call, expected)                                                         \
+    do {                                                                                     \
+        long actual_ = (long)(call);                                                         \
+        long expected_ = (long)(expected);                                                   \
+        if (actual_ != expected_) {                                                          \
             fprintf(stderr, "%s:%d: %s gave %ld, expected %ld\n", __FILE__, __LINE__, #call, \
-                    actual_, expected_);                                                \
-            ++g_failures;                                                               \
-        }                                                                               \
+                    actual_, expected_);                                                     \
+            ++g_failures;                                                                    \
+        }                                                                                    \
     } while (0)
 
 /* True when the `length` bytes at `bytes` are the NUL-terminated `text`. */

@@ -2,12 +2,10 @@
 // dictionaries written, and the translator's round trip extract -> translate
 // -> merge -> subst, which must leave no text of the scripts untranslated.
 #include <algorithm>
-
-#include "VkcdictFixture.h"
-
 #include <new>
 #include <thread>
 
+#include "VkcdictFixture.h"
 #include "vkcdict/Input.h"
 
 #ifndef _WIN32
