@@ -123,7 +123,8 @@ TEST(AtomicFile, SameFileSeesThroughNamesAndLinks) {
 }
 
 // A failed write or an abandoned output leaves the target and no temporary
-// file; an output committed twice does not write twice.
+// file; a complete one replaces it; an output committed twice does not write
+// twice.
 TEST(AtomicFile, AnAbandonedOutputLeavesTheTargetAlone) {
     testutil::TempDir dir;
     const std::string target = dir.File("out.txt");
@@ -134,6 +135,11 @@ TEST(AtomicFile, AnAbandonedOutputLeavesTheTargetAlone) {
         std::fputs("partial", file.stream());
     }
     EXPECT_EQ(testutil::ReadBytes(target), "old");
+    EXPECT_EQ(Leftovers(dir.path()), 0u);
+    // A complete output replaces the existing target.
+    fileio::AtomicFile complete;
+    EXPECT_TRUE(WriteNew(target, false, &complete)) << complete.error();
+    EXPECT_EQ(testutil::ReadBytes(target), "new");
     EXPECT_EQ(Leftovers(dir.path()), 0u);
     fileio::AtomicFile file;
     EXPECT_FALSE(file.Commit());
