@@ -77,15 +77,11 @@ void AddForceFlag(CLI::App* command) {
         "--force", [] { g_force = true; }, "replace a read-only output file (its mode is kept)");
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    return fileio::SameFile(a, b);
-}
-
 bool OutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs,
                      Diagnostics& diagnostics) {
     if (output == "-") return true;
     for (const std::string& input : inputs) {
-        if (input != "-" && SameFile(output, input)) {
+        if (input != "-" && fileio::SameFile(output, input)) {
             diagnostics.Error(
                 output, 0,
                 "refusing to overwrite an input (" + input + "); name another output file");

@@ -55,9 +55,6 @@ bool StdoutFailureReported();
 // read-only files.
 void AddForceFlag(CLI::App* command);
 
-// True when `a` and `b` name the same file (fileio::SameFile).
-bool SameFile(const std::string& a, const std::string& b);
-
 // Refuses an output that names one of `inputs`: reports it and returns false.
 bool OutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs,
                      Diagnostics& diagnostics);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/AtomicFile.h"
 #include "vkcdict/Commands.h"
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
@@ -64,12 +65,12 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
     for (size_t i = 0; i < o.scripts.size(); ++i) {
         if (o.scripts[i] == "-") continue;
         for (size_t k = 0; k < i; ++k) {
-            if (o.scripts[k] != "-" && SameFile(o.scripts[k], o.scripts[i])) {
+            if (o.scripts[k] != "-" && fileio::SameFile(o.scripts[k], o.scripts[i])) {
                 d.Error(o.scripts[i], 0, "given twice (also as " + o.scripts[k] + ")");
                 return false;
             }
         }
-        if (o.inPlace && SameFile(o.scripts[i], o.dict)) {
+        if (o.inPlace && fileio::SameFile(o.scripts[i], o.dict)) {
             d.Error(o.scripts[i], 0, "refusing to translate the dictionary in place");
             return false;
         }
@@ -87,7 +88,7 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
         } else {
             targets->push_back((fs::path(o.directory) / fs::path(script).filename()).string());
             for (size_t k = 0; k + 1 < targets->size(); ++k) {
-                if (SameFile((*targets)[k], targets->back())) {
+                if (fileio::SameFile((*targets)[k], targets->back())) {
                     d.Error(targets->back(), 0,
                             "two scripts would be written here (" + o.scripts[k] + " and " +
                                 script + ")");
