@@ -7,6 +7,7 @@
 #include "dict/ByteScan.h"
 #include "dict/FailureNote.h"
 #include "dict/RecordArray.h"
+#include "dict/RecordLines.h"
 #include "dict/TextFormat.h"
 #include "dict/VKCStringDict.h"
 #include "fileio/FileRange.h"
@@ -168,6 +169,8 @@ uint32_t VKCStringDict::ParsePool() {
     entryBlock = recordarray::Allocate(records);
     entries = entryBlock;
     entryCapacity = records;
+    std::vector<uint32_t>* const notedLines = recordlines::Current();
+    if (notedLines != nullptr) notedLines->reserve(records);
 
     // Parse pass. Each marker is the first of its kind at or after a point
     // that only moves forward (the cursor, or the marker found before it), so
@@ -191,11 +194,14 @@ uint32_t VKCStringDict::ParsePool() {
     // means the text holds another record: the end marker is missing there.
     const char* headLast = nullptr;
     bool headInText = false;
+    uint32_t lineFeeds = 0;  // up to and including `at`
     bytescan::ForEach(pool, limit, '\n', '\n', [&](const char* at) {
+        ++lineFeeds;
         for (;;) {  // one line feed may close one marker and open the next
             if (step < 0) {
                 if (at == pool || at - 1 < from || !RecordMarkerAt(at, limit)) return true;
                 if (i == records) return false;
+                if (notedLines != nullptr) notedLines->push_back(lineFeeds + 1);
                 from = at - 1;  // the ENG start marker is looked for from here
                 step = 0;
                 continue;
@@ -254,6 +260,7 @@ uint32_t VKCStringDict::ParsePool() {
 }
 
 uint32_t VKCStringDict::LoadFromTXTFileA(const char* fileName) {
+    if (std::vector<uint32_t>* lines = recordlines::Current()) lines->clear();
     char resolved[MAX_PATH];
     if (!ResolvePath(fileName, resolved)) return 0;
     ResetMatch();
@@ -277,6 +284,7 @@ uint32_t VKCStringDict::LoadFromTXTFileA(const char* fileName) {
 }
 
 uint32_t VKCStringDict::LoadFromTXTStringA(const char* text) {
+    if (std::vector<uint32_t>* lines = recordlines::Current()) lines->clear();
     if (text == nullptr) return 0;
     ResetMatch();
     path[0] = '\0';

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "dict/RecordLines.h"
 #include "dict/TextFormat.h"
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/FileFormatHints.h"
@@ -113,6 +114,16 @@ bool Accept(const DictFile& file, LoadPolicy policy, Diagnostics& diagnostics) {
     return false;
 }
 
+void ReportMarkerWordAtStart(std::string_view bytes, const std::string& path, Severity severity,
+                             Diagnostics& diagnostics) {
+    const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
+    if (bytes.substr(0, word.size()) == word) {
+        diagnostics.Report(path, 1, severity,
+                           "the record marker word at the very first byte has no line break "
+                           "before it: the loader makes no record of it");
+    }
+}
+
 uint64_t CountMarkers(std::string_view bytes) {
     uint64_t n = 0;
     const Visible visible(bytes, false);
@@ -203,6 +214,58 @@ uint64_t MaxDictionaryBytes() {
     return textformat::kMaxDataSize;
 }
 
+namespace {
+
+// Loads `path` with the library's loader into `file`, noting the line of each
+// record's marker as the parse goes.
+void Load(const std::string& path, DictFile* file) {
+    std::string loaderPath = path;
+#ifdef _WIN32
+    // The loader takes a name without a backslash from the current folder.
+    std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
+#endif
+    recordlines::Noting noting(&file->lines);
+    file->loaded = file->dict->LoadFromTXTFileA(loaderPath.c_str()) != 0;
+}
+
+// True when the load alone describes the file: it loaded, every record marker
+// the parse saw began a record (none passed over, none in a broken record), and
+// no NUL byte lies behind the records to hide any. The file's bytes are then
+// the pool's, less the NUL that ends each text in place, and the parse noted
+// every record's line: nothing is left to read or walk.
+bool LoadedWhole(const DictFile& file) {
+    const VKCStringDict& dict = *file.dict;
+    if (!file.loaded || dict.count == 0 || dict.count != dict.entryCapacity ||
+        file.lines.size() != dict.count) {
+        return false;
+    }
+    // Behind the last text's own NUL, the pool holds the file's bytes as read.
+    const StringEntry& last = dict.entries[dict.count - 1];
+    const char* const behind = last.remark + last.remarkLen + 1;
+    const char* const end = dict.pool + dict.dataSize;
+    return behind <= end && std::memchr(behind, '\0', static_cast<size_t>(end - behind)) == nullptr;
+}
+
+// The problems of a file that loads whole are only those its first bytes or its
+// encoding show.
+void ReportWholeLoad(DictFile* file, LoadPolicy policy, Severity severity,
+                     Diagnostics& diagnostics) {
+    const VKCStringDict& dict = *file->dict;
+    const std::string_view bytes(dict.pool, dict.dataSize);
+    file->size = dict.dataSize;
+    file->header = WrittenHeader(bytes);
+    const std::string encoding = EncodingHint(bytes, file->path, nullptr, bytes.size());
+    if (!encoding.empty()) {
+        file->notGbk = true;
+        diagnostics.Report(file->path, 0,
+                           policy == LoadPolicy::kReport ? severity : Severity::kWarning, encoding);
+    }
+    ReportMarkerWordAtStart(bytes, file->path, severity, diagnostics);
+    file->complete = true;
+}
+
+}  // namespace
+
 bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
                     DictFile* file) {
     WorkingOn working(path);
@@ -220,6 +283,17 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Error(path, 0, "is a directory");
         return false;
     }
+    const bool loadable = path != "-" && path.size() < sizeof(file->dict->path);
+    if (loadable) {
+        Load(path, file);
+        if (LoadedWhole(*file)) {
+            ReportWholeLoad(file, policy, severity, diagnostics);
+            return Accept(*file, policy, diagnostics);
+        }
+    }
+
+    // Anything else is described by reading the file again and walking its
+    // markers as the parse does, which the load must agree with.
     FileBlock block;
     bool tooLong = false;
     std::string error = "a dictionary must be a file";
@@ -227,7 +301,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Error(path, 0, ReadFailure(error));
         return false;
     }
-    if (path.size() >= sizeof(file->dict->path)) {
+    if (!loadable) {
         diagnostics.Error(path, 0, "the loader takes paths of up to 259 bytes");
         return false;
     }
@@ -245,13 +319,6 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Report(path, 0, severity, "empty file: the loader refuses it");
         return Accept(*file, policy, diagnostics);
     }
-
-    std::string loaderPath = path;
-#ifdef _WIN32
-    // The loader takes a name without a backslash from the current folder.
-    std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
-#endif
-    file->loaded = file->dict->LoadFromTXTFileA(loaderPath.c_str()) != 0;
 
     const MarkerWalk walk = WalkMarkers(bytes);
     const VKCStringDict& dict = *file->dict;
@@ -275,6 +342,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     }
 
     LineCounter lines(bytes);
+    file->lines.clear();  // the walk's lines, which also name passed markers
     file->lines.reserve(walk.records.size());
     size_t nextRecord = 0;
     size_t nextPassed = 0;
@@ -309,12 +377,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                                    " section for that record and makes no record of this one");
         }
     }
-    const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
-    if (bytes.substr(0, word.size()) == word) {
-        diagnostics.Report(path, 1, severity,
-                           "the record marker word at the very first byte has no line break "
-                           "before it: the loader makes no record of it");
-    }
+    ReportMarkerWordAtStart(bytes, path, severity, diagnostics);
     if (walk.markers.empty() && walk.nul == bytes.size()) {
         const std::string lineBreaks = LineBreakHint(bytes, path);
         diagnostics.Report(
@@ -343,9 +406,6 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                                Count(hidden, "record marker") + " not seen)");
     }
     file->complete = file->loaded && hidden == 0;
-    file->walk = walk;
-    file->walk.markers.clear();
-    file->walk.markers.shrink_to_fit();
     return Accept(*file, policy, diagnostics);
 }
 

@@ -2,13 +2,15 @@
 // loader, which decides what the file holds, with each record mapped back to
 // the line of its "mirok_res_No." marker.
 //
-// The lines come from a walk over the file's markers that follows the
-// loader's own steps (MarkerWalk): the same searches from the same places,
-// up to the first NUL byte, and the same rule that a section text running
-// into another record's head is missing its end marker. The walk also says
-// where the loader stops and which marker it missed, and which record
-// markers it passed over inside other records. The loader remains the authority: OpenDictionary()
-// checks that the walk and the load agree on every record.
+// A file that loads whole is read and parsed once: the loader's parse notes
+// each record's line as it goes (dict/RecordLines.h). Any other file is read
+// again and walked (MarkerWalk) to say what went wrong: the walk follows the
+// loader's own steps, the same searches from the same places, up to the
+// first NUL byte, and the same rule that a section text running into another
+// record's head is missing its end marker. It says where the loader stops
+// and which marker it missed, and which record markers it passed over inside
+// other records. The loader remains the authority: OpenDictionary() checks
+// that the walk and the load agree on every record.
 #pragma once
 
 #include <cstdint>
@@ -79,7 +81,7 @@ struct DictFile {
     // Records 0 to dict.count - 1 are all that the tool uses.
     std::unique_ptr<VKCStringDict> dict;
     // Line of each used record's marker.
-    std::vector<uint64_t> lines;
+    std::vector<uint32_t> lines;
     uint64_t size = 0;
     // The file's header line when SaveToTXTFileA wrote it, else empty.
     std::string header;
@@ -89,7 +91,6 @@ struct DictFile {
     // The bytes look like UTF-8 or UTF-16 rather than GBK (reported once, so
     // that check need not report each text's invalid GBK).
     bool notGbk = false;
-    MarkerWalk walk;
 
     uint32_t count() const { return dict->count; }
     const StringEntry& record(uint32_t i) const { return dict->entries[i]; }

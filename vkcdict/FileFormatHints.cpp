@@ -39,7 +39,8 @@ const char kGbkNeeded[] = ": a dictionary must be GBK (code page 936); convert i
 
 }  // namespace
 
-std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16) {
+std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16,
+                         size_t seen) {
     const std::string target = " > " + ConvertedName(path);
     if (utf16 != nullptr) *utf16 = true;
     const auto begins = [bytes](std::string_view with) {
@@ -65,7 +66,8 @@ std::string EncodingHint(std::string_view bytes, const std::string& path, bool* 
                std::string(kGbkNeeded) + "sed '1s/^\\xEF\\xBB\\xBF//' " + path +
                " | iconv -f UTF-8 -t GBK" + target;
     }
-    const std::string_view visible = bytes.substr(0, bytes.find('\0'));
+    const std::string_view visible =
+        bytes.substr(0, seen != std::string_view::npos ? seen : bytes.find('\0'));
     const auto nonAscii = std::find_if(visible.begin(), visible.end(), [](char c) {
         return static_cast<unsigned char>(c) >= 0x80;
     });

@@ -16,8 +16,11 @@ namespace vkcdict {
 // characters. UTF-8: a byte-order mark, or non-ASCII text that is valid
 // UTF-8 and not valid GBK (judged on the first MiB from the first non-ASCII
 // byte, with the project's GBK rule), so a GBK file is never taken for it.
-// `*utf16`, when given, says whether the hint is UTF-16's.
-std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16 = nullptr);
+// `*utf16`, when given, says whether the hint is UTF-16's. The loader sees
+// the bytes up to the first NUL, or up to `seen` when given (a loaded pool,
+// whose texts each end in a NUL of the parse's).
+std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16 = nullptr,
+                         size_t seen = std::string_view::npos);
 
 // "the file uses LF line breaks ..." with the command that converts `path`,
 // when the record marker word follows a bare LF and never CR LF; else empty.
