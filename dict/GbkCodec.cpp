@@ -255,6 +255,21 @@ bool Undefined(size_t offset, size_t length, uint32_t cp, bool lossy, size_t* co
 
 }  // namespace
 
+size_t CountUndefined(const char* data, size_t size, ConversionError* first) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+    size_t count = 0;
+    size_t i = AsciiRun(bytes, size, 0);
+    if (i == size) return 0;  // before the tables: most texts need none
+    const Tables& t = GetTables();
+    while (i < size) {
+        const GbkStep step = ReadGbk(t, bytes, size, i);
+        if (step.cp == kNoCharacter) Undefined(i, step.length, 0, true, &count, first);
+        i += step.length;
+        i += AsciiRun(bytes, size, i);
+    }
+    return count;
+}
+
 bool ToUtf8(const char* data, size_t size, std::string* out, ConversionError* error, bool lossy,
             size_t* replaced) {
     const Tables& t = GetTables();

@@ -59,6 +59,11 @@ struct ConversionError {
 bool ToUtf8(const char* data, size_t size, std::string* out, ConversionError* error = nullptr,
             bool lossy = false, size_t* replaced = nullptr);
 
+// Counts the undefined sequences of GBK bytes as ToUtf8 finds them in lossy
+// mode, without converting: 0 when the bytes are all characters. `*first`,
+// when given and the count is not 0, describes the first one.
+size_t CountUndefined(const char* data, size_t size, ConversionError* first = nullptr);
+
 // UTF-8 to GBK, the same contract the other way (a character GBK cannot hold,
 // or bytes that are not UTF-8, stop it; lossy replaces each by '?').
 //

@@ -114,10 +114,10 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
                 uint64_t* untranslated) {
     for (uint32_t i = 0; i < f.count(); ++i) {
         const StringEntry& r = f.record(i);
-        const std::string name = "record " + std::to_string(i);
+        const auto name = [i] { return "record " + std::to_string(i); };
         if (!scriptscan::IsLookedUp(r.engLen)) {
             d.Warning(f.path, f.lines[i],
-                      name + ": ENG text of " + std::to_string(r.engLen) +
+                      name() + ": ENG text of " + std::to_string(r.engLen) +
                           " bytes: the substitution never looks up texts of " +
                           std::to_string(scriptscan::kLookupLimit) + " bytes or more");
         }
@@ -125,7 +125,7 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
             ++*untranslated;
             if (options.listUntranslated) {
                 d.Note(f.path, f.lines[i],
-                       name + ": empty translation of " + Quote(r.eng, r.engLen, terminal));
+                       name() + ": empty translation of " + Quote(r.eng, r.engLen, terminal));
             }
             continue;
         }
@@ -137,21 +137,11 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
         }
 
         // Invalid GBK: every undefined sequence, the first one shown.
-        size_t invalid = 0;
         gbk::ConversionError firstError{};
-        std::string utf8;
-        for (size_t at = 0; at < r.chiLen;) {
-            gbk::ConversionError error{};
-            if (gbk::ToUtf8(r.chi + at, r.chiLen - at, &utf8, &error)) break;
-            if (invalid++ == 0) {
-                firstError = error;
-                firstError.offset += at;
-            }
-            at += error.offset + std::max<size_t>(error.length, 1);
-        }
+        const size_t invalid = gbk::CountUndefined(r.chi, r.chiLen, &firstError);
         if (invalid != 0) {
             d.Error(f.path, f.lines[i],
-                    name + ": invalid GBK in the CHI text at byte " +
+                    name() + ": invalid GBK in the CHI text at byte " +
                         std::to_string(firstError.offset) + ": " +
                         HexBytes(r.chi + firstError.offset, firstError.length) +
                         (invalid > 1 ? " (" + Count(invalid - 1, "more sequence") + ")" : ""));
@@ -169,8 +159,9 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
         }
         if (misread != 0) {
             d.Warning(f.path, f.lines[i],
-                      name + ": the CHI text holds " + Quote(r.chi + firstAt, 2, terminal) + " (" +
-                          HexBytes(r.chi + firstAt, 2) + ") at byte " + std::to_string(firstAt) +
+                      name() + ": the CHI text holds " + Quote(r.chi + firstAt, 2, terminal) +
+                          " (" + HexBytes(r.chi + firstAt, 2) + ") at byte " +
+                          std::to_string(firstAt) +
                           (misread > 1 ? " and " + Count(misread - 1, "more character") : "") +
                           ", whose second byte is '" + std::string(1, r.chi[firstAt + 1]) +
                           "': script parsers that read bytes misread it");
