@@ -13,12 +13,7 @@ namespace {
 
 using textformat::Marker;
 
-void Put(SafeOutput& out, const Marker& marker) {
-    out.Write(marker.bytes, marker.length);
-}
-void Put(SafeOutput& out, std::string_view text) {
-    out.Write(text.data(), text.size());
-}
+constexpr size_t kHeld = size_t{1} << 18;  // bytes gathered per write
 
 }  // namespace
 
@@ -47,30 +42,52 @@ std::string WrittenHeader(std::string_view bytes) {
     return std::string(bytes.substr(0, prefix.size() + time.size()));
 }
 
+RecordWriter::RecordWriter(SafeOutput& out, const std::string& header) : out_(out) {
+    held_.reserve(kHeld + 1024);
+    const std::string& line = header.empty() ? NewHeader() : header;
+    Append(line.data(), line.size());
+}
+
+void RecordWriter::Append(const char* bytes, size_t size) {
+    if (held_.size() + size > kHeld && !held_.empty()) {
+        out_.Write(held_);
+        held_.clear();
+    }
+    if (size > kHeld) {
+        out_.Write(bytes, size);
+    } else {
+        held_.append(bytes, size);
+    }
+}
+
+void RecordWriter::Put(const RecordText& r) {
+    using namespace textformat;
+    char number[32];
+    const int length =
+        std::snprintf(number, sizeof(number), kRecordNumberFormat, static_cast<int>(next_++));
+    Append(number, static_cast<size_t>(length));
+    const auto text = [this](const Marker& start, std::string_view text, const Marker& end) {
+        Append(start.bytes, start.length);
+        Append(text.data(), text.size());
+        Append(kTextEnd.bytes, kTextEnd.length);
+        Append(end.bytes, end.length);
+    };
+    text(kEngStart, r.eng, kEngEnd);
+    text(kChiStart, r.chi, kChiEnd);
+    text(kRemarkStart, r.remark, kRemarkEnd);
+}
+
+void RecordWriter::Finish() {
+    Append(textformat::kTerminator.bytes, textformat::kTerminator.length);
+    out_.Write(held_);
+    held_.clear();
+}
+
 void WriteDictionary(SafeOutput& out, const std::string& header,
                      const std::vector<RecordText>& records) {
-    using namespace textformat;
-    Put(out, header.empty() ? NewHeader() : header);
-    char number[32];
-    for (size_t i = 0; i < records.size(); ++i) {
-        const int length =
-            std::snprintf(number, sizeof(number), kRecordNumberFormat, static_cast<int>(i));
-        out.Write(number, static_cast<size_t>(length));
-        const RecordText& r = records[i];
-        Put(out, kEngStart);
-        Put(out, r.eng);
-        Put(out, kTextEnd);
-        Put(out, kEngEnd);
-        Put(out, kChiStart);
-        Put(out, r.chi);
-        Put(out, kTextEnd);
-        Put(out, kChiEnd);
-        Put(out, kRemarkStart);
-        Put(out, r.remark);
-        Put(out, kTextEnd);
-        Put(out, kRemarkEnd);
-    }
-    Put(out, kTerminator);
+    RecordWriter writer(out, header);
+    for (const RecordText& record : records) writer.Put(record);
+    writer.Finish();
 }
 
 bool Storable(std::string_view text, int section) {

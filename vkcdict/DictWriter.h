@@ -30,6 +30,25 @@ std::string NewHeader();
 // writes (label, date and time, two empty lines); empty otherwise.
 std::string WrittenHeader(std::string_view bytes);
 
+// Lays records out in the file's format and hands the bytes to a SafeOutput
+// in large pieces (one write per record would cost more than the layout).
+class RecordWriter {
+public:
+    // Writes `header` (NewHeader() when empty).
+    RecordWriter(SafeOutput& out, const std::string& header);
+    // Writes the next record, numbered by its position.
+    void Put(const RecordText& record);
+    // Writes the terminator and whatever is still held.
+    void Finish();
+
+private:
+    void Append(const char* bytes, size_t size);
+
+    SafeOutput& out_;
+    std::string held_;
+    uint32_t next_ = 0;
+};
+
 // Writes `header` (NewHeader() when empty), the records and the terminator.
 void WriteDictionary(SafeOutput& out, const std::string& header,
                      const std::vector<RecordText>& records);

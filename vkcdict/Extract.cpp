@@ -31,13 +31,16 @@ struct ExtractOptions {
 };
 
 struct Occurrences {
-    std::string first;  // "SCRIPT:LINE"
+    // Where the first one is: the script, by its index among the scripts, and
+    // the line.
+    size_t script = 0;
+    uint64_t line = 0;
     uint64_t count = 0;
 };
 
 // Reports the texts of one script that cannot become records, and counts
 // the others into `found`.
-bool ExtractFrom(const std::string& path, VKCStringDict* dict, Diagnostics& d,
+bool ExtractFrom(const std::string& path, size_t index, VKCStringDict* dict, Diagnostics& d,
                  std::unordered_map<std::string, Occurrences>* found, uint64_t* occurrences) {
     WorkingOn working(path);
     std::string script;
@@ -49,6 +52,7 @@ bool ExtractFrom(const std::string& path, VKCStringDict* dict, Diagnostics& d,
     const bool terminal = StderrIsTerminal();
     ScriptWalk walk(dict, script);
     ScriptText t;
+    std::string key;  // reused, so that a text seen before allocates nothing
     while (walk.Next(&t)) {
         if (!t.lookedUp) {
             d.Warning(path, walk.LineOf(t.text.opening),
@@ -65,8 +69,12 @@ bool ExtractFrom(const std::string& path, VKCStringDict* dict, Diagnostics& d,
             continue;
         }
         ++*occurrences;
-        Occurrences& o = (*found)[std::string(t.key)];
-        if (o.count++ == 0) o.first = path + ":" + std::to_string(walk.LineOf(t.text.opening));
+        key.assign(t.key);
+        auto seen = found->find(key);
+        if (seen == found->end()) {
+            seen = found->emplace(key, Occurrences{index, walk.LineOf(t.text.opening), 0}).first;
+        }
+        ++seen->second.count;
     }
     if (const unsigned char* opening = walk.Unclosed()) {
         d.Warning(path, walk.LineOf(opening),
@@ -90,8 +98,8 @@ int RunExtract(const ExtractOptions& options) {
 
     std::unordered_map<std::string, Occurrences> found;
     uint64_t occurrences = 0;
-    for (const std::string& script : options.scripts) {
-        if (!ExtractFrom(script, lookups, d, &found, &occurrences)) return kFailed;
+    for (size_t i = 0; i < options.scripts.size(); ++i) {
+        if (!ExtractFrom(options.scripts[i], i, lookups, d, &found, &occurrences)) return kFailed;
     }
 
     std::vector<const std::pair<const std::string, Occurrences>*> sorted;
@@ -99,21 +107,20 @@ int RunExtract(const ExtractOptions& options) {
     for (const auto& entry : found) sorted.push_back(&entry);
     std::sort(sorted.begin(), sorted.end(),
               [](const auto* a, const auto* b) { return a->first < b->first; });
-    std::vector<std::string> remarks;
-    remarks.reserve(sorted.size());
-    std::vector<RecordText> records;
-    records.reserve(sorted.size());
-    for (const auto* entry : sorted) {
-        const uint64_t n = entry->second.count;
-        remarks.push_back(entry->second.first + " (" + Count(n, "occurrence") + ")");
-        records.push_back({entry->first, std::string_view(), remarks.back()});
-    }
 
     SafeOutput out;
     if (!out.Open(options.output, d)) return kFailed;
-    WriteDictionary(out, "", records);
+    RecordWriter writer(out, "");
+    std::string remark;
+    for (const auto* entry : sorted) {
+        const Occurrences& o = entry->second;
+        remark = options.scripts[o.script] + ":" + std::to_string(o.line) + " (" +
+                 Count(o.count, "occurrence") + ")";
+        writer.Put({entry->first, std::string_view(), remark});
+    }
+    writer.Finish();
     if (!out.Commit(d)) return kFailed;
-    d.Summary("vkcdict extract: " + Count(records.size(), "text") + " to translate (" +
+    d.Summary("vkcdict extract: " + Count(sorted.size(), "text") + " to translate (" +
               Count(occurrences, "occurrence") + ") written to " + options.output);
     return kDone;
 }

@@ -10,54 +10,73 @@
 namespace vkcdict {
 
 void RecordUnion::Add(const DictFile& file) {
+    const uint32_t at = static_cast<uint32_t>(files_.size());
+    files_.push_back(&file);
     items_.reserve(items_.size() + file.count());
-    for (uint32_t i = 0; i < file.count(); ++i)
-        items_.push_back({TextsOf(file.record(i)), &file, i});
+    for (uint32_t i = 0; i < file.count(); ++i) items_.push_back({at, i});
 }
 
-std::vector<RecordText> RecordUnion::Combine(Diagnostics& d) {
+std::string_view RecordUnion::Eng(Item item) const {
+    const StringEntry& r = Record(item);
+    return std::string_view(r.eng, r.engLen);
+}
+
+RecordText RecordUnion::operator[](size_t i) const {
+    const Kept& k = kept_[i];
+    return {TextsOf(Record(k.eng)).eng, TextsOf(Record(k.chi)).chi,
+            TextsOf(Record(k.remark)).remark};
+}
+
+void RecordUnion::Combine(Diagnostics& d) {
     const bool terminal = StderrIsTerminal();
-    auto byKey = [](const Item& a, const Item& b) { return a.text.eng < b.text.eng; };
-    // A stable sort keeps the records of one key in file order; a single
-    // sorted file needs none.
-    if (!std::is_sorted(items_.begin(), items_.end(), byKey)) {
-        std::stable_sort(items_.begin(), items_.end(), byKey);
+    auto byKey = [this](Item a, Item b) { return Eng(a) < Eng(b); };
+    // Each file's records are put in order on their own (a sorted file, the
+    // usual case, needs nothing), then merged into the files before them.
+    // Both steps are stable, so the records of one key stay in file order.
+    auto begin = items_.begin();
+    for (auto run = begin; run != items_.end();) {
+        const uint32_t file = run->file;
+        const auto end =
+            std::find_if(run, items_.end(), [file](Item item) { return item.file != file; });
+        if (!std::is_sorted(run, end, byKey)) std::stable_sort(run, end, byKey);
+        std::inplace_merge(begin, run, end, byKey);
+        run = end;
     }
-    std::vector<RecordText> records;
-    const Item* from = nullptr;  // where the kept translation of the key comes from
-    for (const Item& item : items_) {
-        if (records.empty() || records.back().eng != item.text.eng) {
-            records.push_back(item.text);
-            from = &item;
+    kept_.clear();
+    kept_.reserve(items_.size());
+    for (const Item item : items_) {
+        const RecordText text = TextsOf(Record(item));
+        if (kept_.empty() || Eng(kept_.back().eng) != text.eng) {
+            kept_.push_back({item, item, item});
             continue;
         }
-        RecordText& kept = records.back();
-        const RecordText& text = item.text;
-        const std::string where = from->file->Where(from->index);
-        if (kept.remark.empty()) kept.remark = text.remark;
-        if (kept.chi.empty() || text.chi.empty() || kept.chi == text.chi) {
-            if (kept.chi.empty() && !text.chi.empty()) {
-                kept.chi = text.chi;
-                from = &item;
-            } else if (from->file == item.file) {
-                d.Note(item.file->path, item.file->lines[item.index],
+        Kept& kept = kept_.back();
+        const Item from = kept.chi;  // where the kept translation comes from
+        const DictFile& fromFile = *files_[from.file];
+        const DictFile& file = *files_[item.file];
+        const std::string_view keptChi = TextsOf(Record(from)).chi;
+        const std::string where = fromFile.Where(from.index);
+        if (TextsOf(Record(kept.remark)).remark.empty()) kept.remark = item;
+        if (keptChi.empty() || text.chi.empty() || keptChi == text.chi) {
+            if (keptChi.empty() && !text.chi.empty()) {
+                kept.chi = item;
+            } else if (from.file == item.file) {
+                d.Note(file.path, file.lines[item.index],
                        "duplicate key " + Quote(text.eng.data(), text.eng.size(), terminal) +
                            " (first at " + where + "): merged");
             }
             continue;
         }
         ++conflicts_;
-        d.Error(item.file->path, item.file->lines[item.index],
+        d.Error(file.path, file.lines[item.index],
                 "conflict: " + Quote(text.eng.data(), text.eng.size(), terminal) +
                     " is translated " + Quote(text.chi.data(), text.chi.size(), terminal) +
-                    " here and " + Quote(kept.chi.data(), kept.chi.size(), terminal) + " at " +
+                    " here and " + Quote(keptChi.data(), keptChi.size(), terminal) + " at " +
                     where + "; keeping " + (preferLast_ ? "this one" : "that one"));
-        if (preferLast_) {
-            kept.chi = text.chi;
-            from = &item;
-        }
+        if (preferLast_) kept.chi = item;
     }
-    return records;
+    items_.clear();
+    items_.shrink_to_fit();
 }
 
 int WriteUnion(const std::vector<std::string>& paths, const std::string& output, bool preferLast,
@@ -73,13 +92,15 @@ int WriteUnion(const std::vector<std::string>& paths, const std::string& output,
         all.Add(*files.back());
         loaded += files.back()->count();
     }
-    const std::vector<RecordText> records = all.Combine(d);
+    all.Combine(d);
     SafeOutput out;
     if (!out.Open(output, d)) return kFailed;
-    WriteDictionary(out, files.front()->header, records);
+    RecordWriter writer(out, files.front()->header);
+    for (size_t i = 0; i < all.size(); ++i) writer.Put(all[i]);
+    writer.Finish();
     if (!out.Commit(d)) return kFailed;
     d.Summary(std::string("vkcdict ") + command + ": " + Count(loaded, "record") + " read, " +
-              Count(records.size(), "record") + " written to " + output + ", " +
+              Count(all.size(), "record") + " written to " + output + ", " +
               Count(all.conflicts(), "conflict"));
     return d.findings() != 0 ? kFound : kDone;
 }

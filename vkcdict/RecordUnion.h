@@ -25,19 +25,34 @@ public:
 
     void Add(const DictFile& file);
     // Combines the records of each key, reporting what it finds (in key
-    // order), and returns them in ascending order of their ENG texts.
-    std::vector<RecordText> Combine(Diagnostics& diagnostics);
+    // order), and writes them in ascending order of their ENG texts.
+    void Combine(Diagnostics& diagnostics);
+    size_t size() const { return kept_.size(); }
+    // The texts of the combined record at `i`, 0 to size() - 1.
+    RecordText operator[](size_t i) const;
     uint64_t conflicts() const { return conflicts_; }
 
 private:
+    // A record of one of the files, by position: a million records take
+    // eight bytes each, where views of their texts would take sixty.
     struct Item {
-        RecordText text;
-        const DictFile* file;  // where the translation comes from
+        uint32_t file;
         uint32_t index;
     };
+    // One combined record: where its ENG, CHI and remark texts come from.
+    struct Kept {
+        Item eng;
+        Item chi;
+        Item remark;
+    };
+    const StringEntry& Record(Item item) const { return files_[item.file]->record(item.index); }
+    std::string_view Eng(Item item) const;
+
     bool preferLast_;
     uint64_t conflicts_ = 0;
+    std::vector<const DictFile*> files_;
     std::vector<Item> items_;  // in file order, then record order
+    std::vector<Kept> kept_;
 };
 
 // merge and sort: the union of the dictionaries at `paths` (loaded in order)
