@@ -47,12 +47,6 @@ bool StderrIsTerminal() {
     return terminal;
 }
 
-size_t GbkStep(const unsigned char* data, size_t size) {
-    if (size < 2 || data[0] < 0x81 || data[0] > 0xFE) return 1;
-    const unsigned char trail = data[1];
-    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
-}
-
 std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
     size_t shown = 0;
@@ -64,7 +58,11 @@ std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
     for (size_t i = 0; i <= shown; ++i) {
         const unsigned char c = i < shown ? bytes[i] : 0;
         if (i < shown && c >= 0x20 && c != 0x7F) continue;
-        text += ForStream(std::string(data + run, i - run), terminal);
+        if (terminal) {
+            text += ForStream(std::string(data + run, i - run), terminal);
+        } else {
+            text.append(data + run, i - run);
+        }
         run = i + 1;
         if (i == shown) break;
         if (c == '\r') {

@@ -37,7 +37,11 @@ std::string ForStream(const std::string& bytes, bool terminal);
 
 // The length of the GBK character (1 or 2 bytes) at `data`, of `size` > 0
 // bytes left: 2 for a lead byte 0x81-0xFE followed by a trail byte 0x40-0x7E
-// or 0x80-0xFE, else 1.
-size_t GbkStep(const unsigned char* data, size_t size);
+// or 0x80-0xFE, else 1. Inline: the checks call it for every character.
+inline size_t GbkStep(const unsigned char* data, size_t size) {
+    if (size < 2 || data[0] < 0x81 || data[0] > 0xFE) return 1;
+    const unsigned char trail = data[1];
+    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
+}
 
 }  // namespace vkcdict

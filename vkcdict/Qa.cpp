@@ -118,49 +118,65 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     }
 
     const bool json = options.format == "json";
-    QaReport report(&files, !json && IsTerminal(out));
-    uint64_t records = 0;
-    QaRecord r;
-    for (uint32_t f = 0; f < files.size(); ++f) {
-        const DictFile& file = files[f];
-        for (uint32_t i = 0; i < file.count(); ++i) {
-            const StringEntry& e = file.record(i);
-            if (e.chiLen == 0) continue;
-            ++records;
-            r = {f,
-                 i,
-                 file.lines[i],
-                 std::string_view(e.eng, e.engLen),
-                 std::string_view(e.chi, e.chiLen),
-                 std::string_view(e.remark, e.remarkLen),
-                 0};
-            if (e.remarkLen != 0) r.skipped = SkippedChecks(r.remark);
+    QaReport report(&files, !json && IsTerminal(out), table.size());
+    // Each record with a translation, as the checks see it.
+    const auto forEachRecord = [&files](auto visit) {
+        QaRecord r;
+        for (uint32_t f = 0; f < files.size(); ++f) {
+            const DictFile& file = files[f];
+            for (uint32_t i = 0; i < file.count(); ++i) {
+                const StringEntry& e = file.record(i);
+                if (e.chiLen == 0) continue;
+                r = {f,
+                     i,
+                     file.lines[i],
+                     std::string_view(e.eng, e.engLen),
+                     std::string_view(e.chi, e.chiLen),
+                     std::string_view(e.remark, e.remarkLen),
+                     0};
+                if (e.remarkLen != 0) r.skipped = SkippedChecks(r.remark);
+                visit(r);
+            }
+        }
+    };
+    // The checks that compare records see them first and report at once, so
+    // that the pass can write every other finding as it is made, in order.
+    bool compare = false;
+    for (auto& [k, check] : checks) compare = compare || check->ComparesRecords();
+    if (compare) {
+        forEachRecord([&](const QaRecord& r) {
             for (auto& [k, check] : checks) {
-                report.SetCheck(k);
+                if (check->ComparesRecords()) check->Check(r, report);
+            }
+        });
+        for (auto& [k, check] : checks) {
+            report.SetCheck(k);
+            if (check->ComparesRecords()) check->Finish(report);
+        }
+    }
+    report.Stream(json, out);
+    uint64_t records = 0;
+    forEachRecord([&](const QaRecord& r) {
+        ++records;
+        for (auto& [k, check] : checks) {
+            report.SetCheck(k);
+            if (check->ComparesRecords()) {
+                report.WriteKept(r.file, r.index, k);
+            } else {
                 check->Check(r, report);
             }
         }
-    }
-    for (auto& [k, check] : checks) {
-        report.SetCheck(k);
-        check->Finish(report);
-    }
+    });
 
-    report.Sort();
-    std::vector<uint64_t> counts(table.size(), 0);
-    for (const QaFinding& finding : report.findings()) {
-        report.Write(finding, json, out);
-        ++counts[finding.check];
-    }
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     std::string summary = "vkcdict qa: " + Count(files.size(), "file") + ", " +
                           Count(records, "translated record") + " checked, " +
-                          Count(report.findings().size(), "finding");
+                          Count(report.total(), "finding");
     std::string perCheck;
     for (size_t k = 0; k < table.size(); ++k) {
-        if (counts[k] != 0) {
+        if (report.count(k) != 0) {
             perCheck += (perCheck.empty() ? ": " : ", ") + std::string(table[k].id) + " " +
-                        std::to_string(counts[k]);
+                        std::to_string(report.count(k));
         }
     }
     d.Summary(summary + perCheck);
@@ -168,7 +184,7 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
         d.Error("", 0, "qa: cannot write the findings");
         return kFailed;
     }
-    return report.findings().empty() ? kDone : kFound;
+    return report.total() == 0 ? kDone : kFound;
 }
 
 }  // namespace vkcdict

@@ -49,13 +49,16 @@ struct QaFinding {
     std::string message;
 };
 
-// Collects the findings of a run; a check reports through it.
+// Takes the findings of a run; a check reports through it. Findings are kept
+// until Stream() is called, and written as they come from then on: the pass
+// hands out records in order, so only the findings of checks that compare
+// records (made before the pass) need keeping and sorting.
 class QaReport {
 public:
     // `terminal`: texts in messages are converted for a terminal (else
     // they stay bytes; JSON output converts whole messages when written).
-    QaReport(const std::vector<DictFile>* files, bool terminal)
-        : files_(files), terminal_(terminal) {}
+    QaReport(const std::vector<DictFile>* files, bool terminal, size_t checks)
+        : files_(files), terminal_(terminal), counts_(checks, 0) {}
 
     // A finding of the check that runs now about `record`, unless the
     // record's remark silences that check.
@@ -68,18 +71,30 @@ public:
     QaRecord RecordAt(uint32_t file, uint32_t index) const;
 
     void SetCheck(uint32_t check) { check_ = check; }
-    const std::vector<QaFinding>& findings() const { return findings_; }
-    // Puts the findings in file and record order, checks in table order.
-    void Sort();
-    // One finding as a text line ("FILE:LINE: warning: message [ID]") or
-    // as a JSON object on a line of its own.
-    void Write(const QaFinding& finding, bool json, FILE* out) const;
+    // From now on findings are written to `out` (as text lines, "FILE:LINE:
+    // warning: message [ID]", or as JSON objects, one a line) as they come;
+    // the kept ones are put in file and record order, checks in table order,
+    // for WriteKept().
+    void Stream(bool json, FILE* out);
+    // Writes the kept findings of `check` about the record (file, index).
+    // Records must be asked for in order.
+    void WriteKept(uint32_t file, uint32_t index, uint32_t check);
+    // Findings so far, of one check and of all.
+    uint64_t count(uint32_t check) const { return counts_[check]; }
+    uint64_t total() const { return total_; }
 
 private:
+    void Write(const QaFinding& finding) const;
+
     const std::vector<DictFile>* files_;
     bool terminal_;
     uint32_t check_ = 0;
-    std::vector<QaFinding> findings_;
+    std::vector<uint64_t> counts_;
+    uint64_t total_ = 0;
+    std::vector<QaFinding> kept_;
+    size_t nextKept_ = 0;
+    FILE* out_ = nullptr;  // set by Stream()
+    bool json_ = false;
 };
 
 class QaCheck {
@@ -87,7 +102,10 @@ public:
     virtual ~QaCheck() = default;
     // Every record with a non-empty translation, once, in file order.
     virtual void Check(const QaRecord& record, QaReport& report) = 0;
-    // After the last record.
+    // True for a check that compares records with each other: it sees the
+    // records before the other checks do and reports only in Finish(),
+    // which is called after its last record.
+    virtual bool ComparesRecords() const { return false; }
     virtual void Finish(QaReport&) {}
 };
 

@@ -19,7 +19,7 @@ public:
 
     void Check(const QaRecord& r, QaReport& report) override {
         if (glossary_ == nullptr) return;
-        glossary_->Find(r.eng, &scratch_, &matches_);
+        glossary_->Find(r.eng, &matches_);
         seen_.clear();
         for (const GlossaryIndex::Match& m : matches_) {
             if (std::find(seen_.begin(), seen_.end(), m.term) != seen_.end()) continue;
@@ -41,7 +41,6 @@ public:
 
 private:
     const GlossaryIndex* glossary_;
-    std::string scratch_;
     std::vector<GlossaryIndex::Match> matches_;
     std::vector<uint32_t> seen_;
 };

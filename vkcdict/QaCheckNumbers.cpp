@@ -15,14 +15,14 @@ namespace {
 class NumbersCheck : public QaCheck {
 public:
     void Check(const QaRecord& r, QaReport& report) override {
-        Runs(r.eng, &eng_);
+        Runs(r.eng, &engDigits_, &eng_);
         if (eng_.empty()) return;
-        Runs(r.chi, &chi_);
+        Runs(r.chi, &chiDigits_, &chi_);
         std::string missing;
         for (size_t i = 0; i < eng_.size(); ++i) {
             if (i > 0 && eng_[i] == eng_[i - 1]) continue;
             if (std::binary_search(chi_.begin(), chi_.end(), eng_[i])) continue;
-            missing += (missing.empty() ? "" : ", ") + eng_[i];
+            missing += (missing.empty() ? "" : ", ") + std::string(eng_[i]);
         }
         if (missing.empty()) return;
         report.Add(r, "numbers missing from the translation: " + missing + " (ENG " +
@@ -30,10 +30,14 @@ public:
     }
 
 private:
-    // The digit runs of `text` as ASCII digits, sorted.
-    void Runs(std::string_view text, std::vector<std::string>* runs) {
+    // The digit runs of `text` as ASCII digits, sorted: views into `*digits`,
+    // which holds them one after another.
+    void Runs(std::string_view text, std::string* digits, std::vector<std::string_view>* runs) {
+        digits->clear();
         runs->clear();
         FindCodes(text, &codes_);
+        std::vector<std::pair<size_t, size_t>>& spans = spans_;  // offset, length in *digits
+        spans.clear();
         size_t code = 0;
         bool inRun = false;
         for (size_t at = 0; at < text.size();) {
@@ -45,18 +49,24 @@ private:
             const size_t n = CharAt(text, at);
             const int digit = DigitOf(text.substr(at, n));
             if (digit >= 0) {
-                if (!inRun) runs->emplace_back();
-                runs->back() += static_cast<char>('0' + digit);
+                if (!inRun) spans.emplace_back(digits->size(), 0);
+                *digits += static_cast<char>('0' + digit);
+                ++spans.back().second;
             }
             inRun = digit >= 0;
             at += n;
         }
+        const std::string_view all(*digits);
+        for (const auto& [offset, length] : spans) runs->push_back(all.substr(offset, length));
         std::sort(runs->begin(), runs->end());
     }
 
     std::vector<std::string_view> codes_;
-    std::vector<std::string> eng_;
-    std::vector<std::string> chi_;
+    std::vector<std::pair<size_t, size_t>> spans_;
+    std::string engDigits_;
+    std::string chiDigits_;
+    std::vector<std::string_view> eng_;
+    std::vector<std::string_view> chi_;
 };
 
 }  // namespace

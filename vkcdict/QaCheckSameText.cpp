@@ -74,6 +74,7 @@ private:
 
 class InconsistentCheck : public QaCheck {
 public:
+    bool ComparesRecords() const override { return true; }
     void Check(const QaRecord& r, QaReport&) override {
         if (r.file != 0 || (!places_.empty() && r.eng <= previous_)) ascending_ = false;
         previous_ = r.eng;
@@ -128,6 +129,7 @@ std::string Folded(std::string_view text) {
 
 class ReusedCheck : public QaCheck {
 public:
+    bool ComparesRecords() const override { return true; }
     void Check(const QaRecord& r, QaReport&) override { places_.push_back({r.file, r.index}); }
 
     void Finish(QaReport& report) override {

@@ -1,5 +1,7 @@
 #include "vkcdict/QaCodes.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "vkcdict/QaText.h"
@@ -106,6 +108,16 @@ size_t Variable(Text t, size_t at) {
 
 void FindCodes(Text text, std::vector<Text>* codes) {
     codes->clear();
+    // Most texts hold no byte that can begin a code: one plain scan says so.
+    static const auto kBegins = [] {
+        std::array<bool, 256> begins{};
+        for (const unsigned char c : {'%', '{', '<', '\\', '#', '$'}) begins[c] = true;
+        return begins;
+    }();
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return kBegins[static_cast<unsigned char>(c)]; })) {
+        return;
+    }
     for (size_t at = 0; at < text.size();) {
         size_t n = 0;
         switch (text[at]) {

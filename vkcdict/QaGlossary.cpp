@@ -1,5 +1,7 @@
 #include "vkcdict/QaGlossary.h"
 
+#include <algorithm>
+
 #include "vkcdict/QaText.h"
 
 namespace vkcdict {
@@ -40,6 +42,31 @@ void Lowered(std::string_view text, std::string* out) {
     for (size_t i = 0; i < text.size(); i += CharAt(text, i)) (*out)[i] = Lower(text[i]);
 }
 
+// FNV-1a of `text` lowered as Lowered() lowers it.
+uint64_t LoweredHash(std::string_view text) {
+    uint64_t hash = 14695981039346656037u;
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = CharAt(text, i);
+        hash = (hash ^ static_cast<unsigned char>(Lower(text[i]))) * 1099511628211u;
+        if (n == 2) hash = (hash ^ static_cast<unsigned char>(text[i + 1])) * 1099511628211u;
+        i += n;
+    }
+    return hash;
+}
+
+// True when `text` lowered is `lowered`.
+bool LowersTo(std::string_view text, std::string_view lowered) {
+    if (text.size() != lowered.size()) return false;
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = CharAt(text, i);
+        if (Lower(text[i]) != lowered[i] || (n == 2 && text[i + 1] != lowered[i + 1])) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
 // The length of the index key of a word at `at`, `word` bytes long: up to
 // the end of the next word when one follows (after bytes that are no word),
 // else the word alone. Two keys never collide: only the longer holds a byte
@@ -69,7 +96,7 @@ void GlossaryIndex::Add(const DictFile& glossary, Diagnostics& diagnostics) {
             continue;
         }
         Lowered(eng.substr(0, KeyLength(eng, 0, first)), &key);
-        std::vector<uint32_t>& candidates = byKey_[key];
+        std::vector<uint32_t>& candidates = File(key);
         bool known = false;
         for (uint32_t t : candidates) known = known || SameIgnoringCase(terms_[t].eng, eng);
         if (known) continue;
@@ -80,8 +107,42 @@ void GlossaryIndex::Add(const DictFile& glossary, Diagnostics& diagnostics) {
     }
 }
 
-void GlossaryIndex::Find(std::string_view text, std::string* scratch,
-                         std::vector<Match>* matches) const {
+std::vector<uint32_t>& GlossaryIndex::File(const std::string& lowered) {
+    const uint64_t hash = LoweredHash(lowered);
+    size_t mask = slots_.size() - 1;
+    size_t slot = hash & mask;
+    if (!slots_.empty()) {
+        for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+            Key& key = keys_[slots_[slot] - 1];
+            if (key.hash == hash && key.lowered == lowered) return key.terms;
+        }
+    }
+    keys_.push_back({lowered, hash, {}});
+    if (keys_.size() * 2 <= slots_.size()) {
+        slots_[slot] = static_cast<uint32_t>(keys_.size());
+        return keys_.back().terms;
+    }
+    // Grown: every key is filed anew.
+    slots_.assign(std::max<size_t>(16, slots_.size() * 2), 0);
+    mask = slots_.size() - 1;
+    for (uint32_t k = 0; k < keys_.size(); ++k) {
+        for (slot = keys_[k].hash & mask; slots_[slot] != 0;) slot = (slot + 1) & mask;
+        slots_[slot] = k + 1;
+    }
+    return keys_.back().terms;
+}
+
+const std::vector<uint32_t>* GlossaryIndex::Candidates(std::string_view text) const {
+    const uint64_t hash = LoweredHash(text);
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Key& key = keys_[slots_[slot] - 1];
+        if (key.hash == hash && LowersTo(text, key.lowered)) return &key.terms;
+    }
+    return nullptr;
+}
+
+void GlossaryIndex::Find(std::string_view text, std::vector<Match>* matches) const {
     matches->clear();
     if (terms_.empty()) return;
     for (size_t at = 0; at < text.size();) {
@@ -92,18 +153,17 @@ void GlossaryIndex::Find(std::string_view text, std::string* scratch,
         }
         // Terms of one word, then (when another word follows) terms of several.
         const size_t pair = KeyLength(text, at, word);
-        Look(text, at, word, scratch, matches);
-        if (pair != word) Look(text, at, pair, scratch, matches);
+        Look(text, at, word, matches);
+        if (pair != word) Look(text, at, pair, matches);
         at += word;
     }
 }
 
-void GlossaryIndex::Look(std::string_view text, size_t at, size_t keyLength, std::string* scratch,
+void GlossaryIndex::Look(std::string_view text, size_t at, size_t keyLength,
                          std::vector<Match>* matches) const {
-    Lowered(text.substr(at, keyLength), scratch);
-    const auto it = byKey_.find(*scratch);
-    if (it == byKey_.end()) return;
-    for (uint32_t t : it->second) {
+    const std::vector<uint32_t>* candidates = Candidates(text.substr(at, keyLength));
+    if (candidates == nullptr) return;
+    for (uint32_t t : *candidates) {
         const std::string& term = terms_[t].eng;
         if (!SameIgnoringCase(text.substr(at, term.size()), term)) continue;
         const size_t end = at + term.size();

@@ -9,14 +9,14 @@
 // must not be followed by one. The index maps each term's first word, or its
 // first two words with what stands between them, in lower case, to the terms
 // that begin so; a text is looked up twice a word, whatever the number of
-// terms. When several records give the same term
+// terms, in a table of its own that hashes the key as it lowers it, without
+// copying it. When several records give the same term
 // (ASCII case ignored), the first one given counts.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "vkcdict/DictFile.h"
@@ -41,20 +41,31 @@ public:
     void Add(const DictFile& glossary, Diagnostics& diagnostics);
 
     // The terms occurring in `text`, in order of position; `*matches` is
-    // replaced. `scratch` is any buffer the caller keeps, to spare
-    // allocations.
-    void Find(std::string_view text, std::string* scratch, std::vector<Match>* matches) const;
+    // replaced.
+    void Find(std::string_view text, std::vector<Match>* matches) const;
 
     const Term& term(uint32_t i) const { return terms_[i]; }
     size_t size() const { return terms_.size(); }
 
 private:
     // Adds the terms under the key of `keyLength` bytes at `at` that occur there.
-    void Look(std::string_view text, size_t at, size_t keyLength, std::string* scratch,
+    void Look(std::string_view text, size_t at, size_t keyLength,
               std::vector<Match>* matches) const;
+    // The terms filed under the key `text` (lowered as it is read), or null.
+    const std::vector<uint32_t>* Candidates(std::string_view text) const;
+    // The terms filed under `lowered`, filed anew when missing.
+    std::vector<uint32_t>& File(const std::string& lowered);
 
+    struct Key {
+        std::string lowered;
+        uint64_t hash;
+        std::vector<uint32_t> terms;
+    };
     std::vector<Term> terms_;
-    std::unordered_map<std::string, std::vector<uint32_t>> byKey_;
+    std::vector<Key> keys_;
+    // Open addressing: each slot holds a keys_ index + 1, or 0 when free; at
+    // most half of them are taken.
+    std::vector<uint32_t> slots_;
 };
 
 }  // namespace vkcdict

@@ -1,5 +1,5 @@
-// The findings of a qa run: collected from the checks, then written as text
-// lines or JSON objects.
+// The findings of a qa run: kept or written at once, as text lines or JSON
+// objects.
 #include <algorithm>
 #include <cstdio>
 
@@ -11,7 +11,14 @@ namespace vkcdict {
 
 void QaReport::Add(const QaRecord& record, std::string message) {
     if ((record.skipped >> check_) & 1) return;
-    findings_.push_back({record.file, record.index, record.line, check_, std::move(message)});
+    ++counts_[check_];
+    ++total_;
+    QaFinding finding{record.file, record.index, record.line, check_, std::move(message)};
+    if (out_ != nullptr) {
+        Write(finding);
+    } else {
+        kept_.push_back(std::move(finding));
+    }
 }
 
 std::string QaReport::Show(std::string_view text) const {
@@ -83,16 +90,26 @@ std::string Utf8(std::string_view gbk) {
 
 }  // namespace
 
-void QaReport::Sort() {
-    std::stable_sort(findings_.begin(), findings_.end(),
-                     [](const QaFinding& a, const QaFinding& b) {
-                         if (a.file != b.file) return a.file < b.file;
-                         if (a.index != b.index) return a.index < b.index;
-                         return a.check < b.check;
-                     });
+void QaReport::Stream(bool json, FILE* out) {
+    json_ = json;
+    out_ = out;
+    std::stable_sort(kept_.begin(), kept_.end(), [](const QaFinding& a, const QaFinding& b) {
+        if (a.file != b.file) return a.file < b.file;
+        if (a.index != b.index) return a.index < b.index;
+        return a.check < b.check;
+    });
 }
 
-void QaReport::Write(const QaFinding& f, bool json, FILE* out) const {
+void QaReport::WriteKept(uint32_t file, uint32_t index, uint32_t check) {
+    for (; nextKept_ < kept_.size(); ++nextKept_) {
+        const QaFinding& f = kept_[nextKept_];
+        if (f.file != file || f.index != index || f.check != check) break;
+        Write(f);
+    }
+}
+
+void QaReport::Write(const QaFinding& f) const {
+    const bool json = json_;
     const DictFile& file = (*files_)[f.file];
     const char* id = QaChecks()[f.check].id;
     std::string line;
@@ -107,7 +124,7 @@ void QaReport::Write(const QaFinding& f, bool json, FILE* out) const {
         line = file.path + ":" + std::to_string(f.line) + ": warning: " + f.message + " [" + id +
                "]\n";
     }
-    std::fwrite(line.data(), 1, line.size(), out);
+    std::fwrite(line.data(), 1, line.size(), out_);
 }
 
 }  // namespace vkcdict

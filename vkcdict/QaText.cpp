@@ -3,6 +3,7 @@
 namespace vkcdict {
 
 size_t FindAscii(std::string_view text, char c) {
+    if (text.find(c) == std::string_view::npos) return std::string_view::npos;  // most texts
     for (size_t at = 0; at < text.size(); at += CharAt(text, at)) {
         if (text[at] == c) return at;
     }
