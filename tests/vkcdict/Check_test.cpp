@@ -6,6 +6,7 @@
 
 #include "VkcdictFixture.h"
 #include "dict/GbkCodec.h"
+#include "dict/RecordLines.h"
 #include "dict/VKCStringDict.h"
 #include "vkcdict/DictFile.h"
 #include "vkcdict/FileFormatHints.h"
@@ -217,24 +218,62 @@ TEST_F(Vkcdict, CheckEndsWithItsSummaryAndFailsOnUnreadableFiles) {
     EXPECT_EQ(Run({"check", "--no-such-option", "a.txt"}).status, 2);
 }
 
-// The walk that gives records their lines stops where the loader stops and
-// finds each record's ENG text where the loader does.
+// The walk that describes a damaged file stops where the loader stops and
+// finds each record's ENG text where the loader does; the lines the loader's
+// parse notes are the walk's, and so are the lines OpenDictionary gives,
+// whether the file loads whole (the parse's lines) or not (the walk's). Texts
+// that end in a bare LF lose it to the parse's NUL, which must not shift a
+// line.
 TEST(VkcdictMarkerWalk, AgreesWithTheLoaderOnTheFuzzCorpus) {
     const std::string corpus = std::string(VKC_TEST_DATA_DIR) + "/../../fuzz/corpus/load_text";
-    size_t files = 0;
+    std::vector<std::string> paths;
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        const std::string bytes = testutil::ReadBytes(entry.path().string());
+        paths.push_back(entry.path().string());
+    }
+    const std::string head = "\r\nmirok_res_No.0\r\nmirok_res_ENG_Start\r\n";
+    const std::string rest =
+        "mirok_res_ENG_End\r\nmirok_res_CHI_Start\r\n\n\nmirok_res_CHI_End\r\n"
+        "mirok_res_Remark00_Start\r\n\nmirok_res_Remark00_End\r\n";
+    const testutil::TempDir dir;
+    const std::string made = dir.File("lf-closed.txt");
+    testutil::WriteBytes(made, "h\n\n" + head + "a\n\n" + rest + head + "b\n" + rest + head + "\n" +
+                                   rest + "\r\n\r\n\r\nmirok_res_All_End\r\n");
+    paths.push_back(made);
+    for (const std::string& path : paths) {
+        const std::string bytes = testutil::ReadBytes(path);
         VKCStringDict dict;
-        const bool loaded = dict.LoadFromTXTFileA(entry.path().string().c_str()) != 0;
+        std::vector<uint32_t> noted;
+        bool loaded = false;
+        {
+            recordlines::Noting noting(&noted);
+            loaded = dict.LoadFromTXTFileA(path.c_str()) != 0;
+        }
         const vkcdict::MarkerWalk walk = vkcdict::WalkMarkers(bytes);
-        ASSERT_EQ(walk.records.size(), dict.count) << entry.path();
-        EXPECT_EQ(walk.broken, !loaded && !walk.markers.empty()) << entry.path();
+        ASSERT_EQ(walk.records.size(), dict.count) << path;
+        EXPECT_EQ(walk.broken, !loaded && !walk.markers.empty()) << path;
+        vkcdict::LineCounter lines(bytes);
+        std::vector<uint32_t> walked;
         for (uint32_t i = 0; i < dict.count; ++i) {
             EXPECT_EQ(walk.records[i].eng, static_cast<uint64_t>(dict.entries[i].eng - dict.pool));
+            walked.push_back(static_cast<uint32_t>(lines.LineOf(walk.records[i].marker + 2)));
         }
-        ++files;
+        ASSERT_GE(noted.size(), walked.size()) << path;
+        EXPECT_EQ(std::vector<uint32_t>(noted.begin(), noted.begin() + walked.size()), walked)
+            << path;
+        if (walk.broken) {
+            EXPECT_EQ(noted.back(), lines.LineOf(walk.brokenMarker + 2)) << path;
+        }
+
+        FILE* sink = std::tmpfile();
+        ASSERT_NE(sink, nullptr);
+        vkcdict::Diagnostics diagnostics(false, sink);
+        vkcdict::DictFile file;
+        if (vkcdict::OpenDictionary(path, vkcdict::LoadPolicy::kReport, diagnostics, &file)) {
+            EXPECT_EQ(file.lines, walked) << path;
+        }
+        std::fclose(sink);
     }
-    EXPECT_GE(files, 10u);
+    EXPECT_GE(paths.size(), 10u);
 }
 
 }  // namespace

@@ -192,11 +192,14 @@ TEST_F(Qa, Length) {
 
 TEST_F(Qa, Glossary) {
     const std::string sword = "\xBD\xA3";
-    const std::string glossary = Dict({{"Iron Sword", "\xCC\xFA" + sword, ""},
-                                       {"sword", sword, ""},
-                                       {"HP", "", ""},
-                                       {"Sword", "\xB5\xB6", ""},  // a repeat: the first counts
-                                       {"-x", "y", ""}});          // left out, with a warning
+    std::vector<Record> terms = {{"Iron Sword", "\xCC\xFA" + sword, ""},
+                                 {"sword", sword, ""},
+                                 {"HP", "", ""},
+                                 {"Sword", "\xB5\xB6", ""},  // a repeat: the first counts
+                                 {"-x", "y", ""}};           // left out, with a warning
+    // Enough terms for the index to grow several times.
+    for (int i = 0; i < 200; ++i) terms.push_back({"Term" + std::to_string(i), kOne, ""});
+    const std::string glossary = Dict(terms);
     std::vector<Case> cases = {
         {"term missing", {{"Take the sword", kStart, ""}}, {0}},
         {"case ignored", {{"SWORD!", kOne, ""}}, {0}},
@@ -208,6 +211,8 @@ TEST_F(Qa, Glossary) {
         {"both terms present", {{"Iron Sword", "\xCC\xFA" + sword, ""}}, {}},
         {"second bytes are no word", {{kS + "word", kStart, ""}}, {}},
         {"CHI term across characters", {{"sword", "\xC1\xBD\xA3\xAC", ""}}, {0}},
+        {"a late term", {{"the term137 of it", kStart, ""}}, {0}},
+        {"a late term present", {{"the term137 of it", kOne, ""}}, {}},
     };
     for (Case& c : cases) c.glossary = glossary;
     Expect("glossary", cases);
@@ -470,6 +475,21 @@ TEST_F(Qa, CommandLine) {
     }
     r = Run({"qa", "broken.txt", "--partial"});
     EXPECT_EQ(r.status, 0) << r.err;
+
+    // Findings come in record order, checks in table order, those of the
+    // checks that compare records among the others.
+    Write("order.txt",
+          Dict({{"Hello %s", "x", ""}, {"a", "1", ""}, {"b 5", "2", ""}, {"a", "2 ", ""}}));
+    r = Run({"qa", "order.txt", "--check", "spaces,inconsistent,numbers,codes"});
+    std::string order;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        order += line.substr(0, line.find(": warning")) + line.substr(line.rfind(" [")) + "\n";
+    }
+    EXPECT_EQ(order,
+              "order.txt:5 [codes]\norder.txt:16 [inconsistent]\norder.txt:27 [numbers]\n"
+              "order.txt:38 [inconsistent]\norder.txt:38 [spaces]\n")
+        << r.out;
 }
 
 TEST_F(Qa, JsonParsesWithPython) {
