@@ -84,7 +84,7 @@ public:
     uint64_t total() const { return total_; }
 
 private:
-    void Write(const QaFinding& finding) const;
+    void Write(const QaFinding& finding);
 
     const std::vector<DictFile>* files_;
     bool terminal_;
@@ -95,6 +95,7 @@ private:
     size_t nextKept_ = 0;
     FILE* out_ = nullptr;  // set by Stream()
     bool json_ = false;
+    std::string line_;  // the line being written
 };
 
 class QaCheck {

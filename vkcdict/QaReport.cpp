@@ -108,12 +108,11 @@ void QaReport::WriteKept(uint32_t file, uint32_t index, uint32_t check) {
     }
 }
 
-void QaReport::Write(const QaFinding& f) const {
-    const bool json = json_;
+void QaReport::Write(const QaFinding& f) {
     const DictFile& file = (*files_)[f.file];
     const char* id = QaChecks()[f.check].id;
-    std::string line;
-    if (json) {
+    std::string& line = line_;
+    if (json_) {
         const StringEntry& e = file.record(f.index);
         line = "{\"file\":" + JsonString(file.path) + ",\"line\":" + std::to_string(f.line) +
                ",\"record\":" + std::to_string(f.index) + ",\"check\":\"" + id +
@@ -121,8 +120,19 @@ void QaReport::Write(const QaFinding& f) const {
                ",\"eng\":" + JsonString(Utf8(std::string_view(e.eng, e.engLen))) +
                ",\"chi\":" + JsonString(Utf8(std::string_view(e.chi, e.chiLen))) + "}\n";
     } else {
-        line = file.path + ":" + std::to_string(f.line) + ": warning: " + f.message + " [" + id +
-               "]\n";
+        // Appended into one buffer kept from line to line: a run may write a
+        // finding for every record.
+        char number[24];
+        line.assign(file.path);
+        line += ':';
+        line.append(number,
+                    static_cast<size_t>(std::snprintf(number, sizeof(number), "%llu",
+                                                      static_cast<unsigned long long>(f.line))));
+        line += ": warning: ";
+        line += f.message;
+        line += " [";
+        line += id;
+        line += "]\n";
     }
     std::fwrite(line.data(), 1, line.size(), out_);
 }

@@ -19,8 +19,17 @@ size_t FindText(std::string_view text, std::string_view needle) {
 }
 
 size_t LastCharAt(std::string_view text) {
-    size_t last = text.size();
-    ForEachChar(text, [&last](size_t at, size_t) { last = at; });
+    if (text.empty()) return 0;
+    // A byte that cannot lead a double-byte character ends a character, so
+    // the walk may start just after the last one before the final byte.
+    size_t start = text.size() - 1;
+    while (start > 0) {
+        const unsigned char c = static_cast<unsigned char>(text[start - 1]);
+        if (c < 0x81 || c == 0xFF) break;
+        --start;
+    }
+    size_t last = start;
+    for (size_t at = start; at < text.size(); at += CharAt(text, at)) last = at;
     return last;
 }
 

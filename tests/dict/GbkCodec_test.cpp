@@ -109,6 +109,12 @@ TEST(GbkCodec, GbkTextsOfKnownPieces) {
         EXPECT_TRUE(gbk::ToUtf8(text.data(), text.size(), &out, nullptr, true, &replaced));
         EXPECT_EQ(out, lossy);
         EXPECT_EQ(replaced, bad);
+        ConversionError first{};
+        EXPECT_EQ(gbk::CountUndefined(text.data(), text.size(), &first), bad);
+        if (bad > 0) {
+            EXPECT_EQ(first.offset, firstBad);
+            EXPECT_EQ(first.length, firstLength);
+        }
         EXPECT_EQ(gbk::ToDisplay(text.data(), text.size()), display);
     }
     std::string out;  // a lead byte at the very end

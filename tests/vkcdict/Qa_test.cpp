@@ -6,12 +6,14 @@
 #include "vkcdict/Qa.h"
 
 #include <cstdio>
+#include <random>
 #include <set>
 #include <sstream>
 
 #include "VkcdictFixture.h"
 #include "vkcdict/Commands.h"
 #include "vkcdict/Display.h"
+#include "vkcdict/QaText.h"
 
 namespace vkcdicttest {
 namespace {
@@ -433,6 +435,30 @@ TEST_F(QaCorpus, RealGbkTextReportsOnlyWhatWasPlanted) {
                                      line(2) + " [delimiters]", line(python) + " [glossary]"}))
         << out;
     EXPECT_EQ(status, kFound);
+}
+
+// The shortcuts of the text helpers against a plain walk over every character,
+// on random texts of ASCII, lead, trail and stray bytes.
+TEST(QaText, ShortcutsAgreeWithAPlainWalk) {
+    const std::string bytes = std::string("a[\"]\x40\x5B\x7E\x80\x81\xA1\xB0\xFE\xFF", 13);
+    std::mt19937 random(54);
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        for (size_t n = random() % 10; n > 0; --n) text += bytes[random() % bytes.size()];
+        size_t last = text.size() == 0 ? 0 : std::string::npos;
+        size_t found[3] = {std::string::npos, std::string::npos, std::string::npos};
+        vkcdict::ForEachChar(text, [&](size_t at, size_t n) {
+            last = at;
+            for (int k = 0; k < 3; ++k) {
+                if (n == 1 && text[at] == "[\"]"[k] && found[k] == std::string::npos) found[k] = at;
+            }
+        });
+        EXPECT_EQ(vkcdict::LastCharAt(text), last) << testing::PrintToString(text);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(vkcdict::FindAscii(text, "[\"]"[k]), found[k])
+                << testing::PrintToString(text);
+        }
+    }
 }
 
 TEST_F(Qa, CommandLine) {
