@@ -53,7 +53,9 @@ std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
     while (shown < size && shown < limit) shown += GbkStep(bytes + shown, size - shown);
     // Control bytes are escaped between runs that are converted on their own,
     // so that an escape never becomes the second byte of a character.
-    std::string text = "\"";
+    std::string text;
+    text.reserve(shown + 2);
+    text += '"';
     size_t run = 0;
     for (size_t i = 0; i <= shown; ++i) {
         const unsigned char c = i < shown ? bytes[i] : 0;

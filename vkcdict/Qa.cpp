@@ -154,6 +154,11 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
             if (check->ComparesRecords()) check->Finish(report);
         }
     }
+    // A run may write a finding for every record: in large pieces, unless a
+    // person reads them as they come. Nothing was written to `out` yet; the
+    // buffer outlives every stream (the C library ignores a size without one).
+    static char buffer[size_t{1} << 20];
+    if (!IsTerminal(out)) std::setvbuf(out, buffer, _IOFBF, sizeof(buffer));
     report.Stream(json, out);
     uint64_t records = 0;
     forEachRecord([&](const QaRecord& r) {

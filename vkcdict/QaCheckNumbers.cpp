@@ -35,6 +35,13 @@ private:
     void Runs(std::string_view text, std::string* digits, std::vector<std::string_view>* runs) {
         digits->clear();
         runs->clear();
+        // Most translations hold no digit, nor the lead byte of a full-width one.
+        if (std::none_of(text.begin(), text.end(), [](char c) {
+                return IsAsciiDigit(static_cast<unsigned char>(c)) ||
+                       static_cast<unsigned char>(c) == 0xA3;
+            })) {
+            return;
+        }
         FindCodes(text, &codes_);
         std::vector<std::pair<size_t, size_t>>& spans = spans_;  // offset, length in *digits
         spans.clear();

@@ -33,11 +33,4 @@ size_t LastCharAt(std::string_view text) {
     return last;
 }
 
-int DigitOf(std::string_view c) {
-    if (c.size() == 1) return IsAsciiDigit(static_cast<unsigned char>(c[0])) ? c[0] - '0' : -1;
-    const unsigned char lead = static_cast<unsigned char>(c[0]);
-    const unsigned char trail = static_cast<unsigned char>(c[1]);
-    return lead == 0xA3 && trail >= 0xB0 && trail <= 0xB9 ? trail - 0xB0 : -1;
-}
-
 }  // namespace vkcdict

@@ -45,6 +45,11 @@ size_t LastCharAt(std::string_view text);
 
 // The digit 0-9 that the character `c` (1 or 2 bytes) stands for, ASCII or
 // full-width (GBK A3B0-A3B9), else -1.
-int DigitOf(std::string_view c);
+inline int DigitOf(std::string_view c) {
+    if (c.size() == 1) return IsAsciiDigit(static_cast<unsigned char>(c[0])) ? c[0] - '0' : -1;
+    const unsigned char lead = static_cast<unsigned char>(c[0]);
+    const unsigned char trail = static_cast<unsigned char>(c[1]);
+    return lead == 0xA3 && trail >= 0xB0 && trail <= 0xB9 ? trail - 0xB0 : -1;
+}
 
 }  // namespace vkcdict
