@@ -3,6 +3,7 @@
 // from records held anywhere, streamed to a SafeOutput.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,8 @@ private:
     void Append(const char* bytes, size_t size);
 
     SafeOutput& out_;
-    std::string held_;
+    std::unique_ptr<char[]> held_;  // bytes not yet handed to out_
+    size_t used_ = 0;
     uint32_t next_ = 0;
 };
 
