@@ -43,14 +43,14 @@ struct Occurrences {
 bool ExtractFrom(const std::string& path, size_t index, VKCStringDict* dict, Diagnostics& d,
                  std::unordered_map<std::string, Occurrences>* found, uint64_t* occurrences) {
     WorkingOn working(path);
-    std::string script;
+    InputPieces script;
     std::string error;
-    if (!ReadInput(path, &script, &error)) {
+    if (!script.Open(path, &error)) {
         d.Error(path, 0, ReadFailure(error));
         return false;
     }
     const bool terminal = StderrIsTerminal();
-    ScriptWalk walk(dict, script);
+    ScriptStream walk(dict, &script);
     ScriptText t;
     std::string key;  // reused, so that a text seen before allocates nothing
     while (walk.Next(&t)) {
@@ -75,6 +75,10 @@ bool ExtractFrom(const std::string& path, size_t index, VKCStringDict* dict, Dia
             seen = found->emplace(key, Occurrences{index, walk.LineOf(t.text.opening), 0}).first;
         }
         ++seen->second.count;
+    }
+    if (!script.error().empty()) {
+        d.Error(path, 0, ReadFailure(script.error()));
+        return false;
     }
     if (const unsigned char* opening = walk.Unclosed()) {
         d.Warning(path, walk.LineOf(opening),

@@ -140,6 +140,33 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* error) 
     return !failed;
 }
 
+InputPieces::~InputPieces() {
+    if (in_ != nullptr && !standardInput_) std::fclose(in_);
+}
+
+bool InputPieces::Open(const std::string& path, std::string* error) {
+    standardInput_ = path == "-";
+#ifdef _WIN32
+    if (standardInput_) _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    in_ = standardInput_ ? stdin : std::fopen(path.c_str(), "rb");
+    if (in_ == nullptr) {
+        *error = OpenFailure(path);
+        return false;
+    }
+    if (ShapeOf(in_).kind == Kind::kDirectory) {
+        *error = kIsDirectory;
+        return false;
+    }
+    return true;
+}
+
+size_t InputPieces::Read(char* data, size_t size) {
+    const size_t got = std::fread(data, 1, size, in_);
+    if (got == 0 && std::ferror(in_) != 0 && error_.empty()) error_ = std::strerror(errno);
+    return got;
+}
+
 bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* tooLong,
                std::string* error) {
     *tooLong = false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,6 +32,31 @@ struct FileBlock {
 // False with the reason in `*error` when it cannot be read, as ReadInput says.
 bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* tooLong,
                std::string* error);
+
+// An input read piece by piece, so that only a piece need be held: the file
+// at a path, or standard input for "-" (a pipe or another stream is read to
+// its end).
+class InputPieces {
+public:
+    InputPieces() = default;
+    ~InputPieces();
+    InputPieces(const InputPieces&) = delete;
+    InputPieces& operator=(const InputPieces&) = delete;
+
+    // False with the reason in `*error`, as ReadInput says, when it cannot be
+    // opened or is a folder.
+    bool Open(const std::string& path, std::string* error);
+    // Reads up to `size` bytes into `data`: how many, 0 at the end or when
+    // reading failed (then error() says why).
+    size_t Read(char* data, size_t size);
+    // Empty unless reading failed.
+    const std::string& error() const { return error_; }
+
+private:
+    FILE* in_ = nullptr;
+    bool standardInput_ = false;
+    std::string error_;
+};
 
 // Names the input that a command is working on while it lives, so that
 // main() can say which file it was when memory runs out. Scopes nest. A

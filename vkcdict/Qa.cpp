@@ -101,13 +101,12 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     if (!options.glossaries.empty()) settings.glossary = &glossary;
     ScriptDelimiters scripts;
     for (const std::string& path : options.scripts) {
-        std::string script;
+        WorkingOn working(path);
         std::string error;
-        if (!ReadInput(path, &script, &error)) {
+        if (!scripts.Add(path, &error)) {
             d.Error(path, 0, ReadFailure(error));
             return kFailed;
         }
-        scripts.Add(script);
     }
     if (!options.scripts.empty()) settings.scripts = &scripts;
 

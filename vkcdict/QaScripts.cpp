@@ -4,13 +4,17 @@
 
 namespace vkcdict {
 
-void ScriptDelimiters::Add(const std::string& script) {
-    ScriptWalk walk(nullptr, script);
+bool ScriptDelimiters::Add(const std::string& path, std::string* error) {
+    InputPieces in;
+    if (!in.Open(path, error)) return false;
+    ScriptStream walk(nullptr, &in);
     ScriptText t;
     while (walk.Next(&t)) {
         if (!t.lookedUp) continue;
         kinds_[std::string(t.key)] |= t.text.closing == ']' ? kBracketed : kQuoted;
     }
+    *error = in.error();
+    return error->empty();
 }
 
 uint8_t ScriptDelimiters::Of(std::string_view key) const {

@@ -15,8 +15,10 @@ public:
     static constexpr uint8_t kBracketed = 1;  // [text]
     static constexpr uint8_t kQuoted = 2;     // "text"
 
-    // Adds the looked-up texts of one script's bytes.
-    void Add(const std::string& script);
+    // Adds the looked-up texts of the script at `path` ("-": standard
+    // input), read in pieces. False with the reason in `*error` when it
+    // cannot be read, as ReadInput says.
+    bool Add(const std::string& path, std::string* error);
     // kBracketed and/or kQuoted for a key the scripts hold, else 0.
     uint8_t Of(std::string_view key) const;
 

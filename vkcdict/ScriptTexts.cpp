@@ -11,11 +11,18 @@ bool ScriptText::extractable() const {
     return lookedUp && !translated() && !key.empty() && Storable(key, kEngSection);
 }
 
-ScriptWalk::ScriptWalk(VKCStringDict* dict, const std::string& script)
+ScriptWalk::ScriptWalk(VKCStringDict* dict, std::string_view script)
     : dict_(dict),
       scanner_(script.data(), script.size()),
       begin_(reinterpret_cast<const unsigned char*>(script.data())),
       lineAt_(begin_) {}
+
+void ScriptWalk::Restart(std::string_view script) {
+    scanner_ = scriptscan::Scanner(script.data(), script.size());
+    begin_ = reinterpret_cast<const unsigned char*>(script.data());
+    lineAt_ = begin_;
+    line_ = 1;
+}
 
 bool ScriptWalk::Next(ScriptText* t) {
     if (!scanner_.Next(&t->text)) return false;
@@ -46,6 +53,36 @@ uint64_t ScriptWalk::LineOf(const unsigned char* at) {
     line_ += static_cast<uint64_t>(std::count(lineAt_, at, '\n'));
     lineAt_ = at;
     return line_;
+}
+
+ScriptStream::ScriptStream(VKCStringDict* dict, InputPieces* in, size_t piece)
+    : in_(in), block_(new char[piece]), capacity_(piece), walk_(dict, std::string_view()) {}
+
+bool ScriptStream::Next(ScriptText* text) {
+    for (;;) {
+        if (walk_.Next(text)) return true;
+        if (ended_) return false;
+        Refill();
+    }
+}
+
+void ScriptStream::Refill() {
+    const unsigned char* begin = reinterpret_cast<const unsigned char*>(block_.get());
+    const unsigned char* open = walk_.Unclosed();
+    const size_t keep = open == nullptr ? filled_ : static_cast<size_t>(open - begin);
+    linesBefore_ += static_cast<uint64_t>(std::count(block_.get(), block_.get() + keep, '\n'));
+    std::memmove(block_.get(), block_.get() + keep, filled_ - keep);
+    filled_ -= keep;
+    if (filled_ == capacity_) {  // an open text fills the block: it grows
+        std::unique_ptr<char[]> grown(new char[capacity_ * 2]);
+        std::memcpy(grown.get(), block_.get(), filled_);
+        block_ = std::move(grown);
+        capacity_ *= 2;
+    }
+    const size_t got = in_->Read(block_.get() + filled_, capacity_ - filled_);
+    ended_ = got == 0;
+    filled_ += got;
+    walk_.Restart(std::string_view(block_.get(), filled_));
 }
 
 }  // namespace vkcdict

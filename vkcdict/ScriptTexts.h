@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "dict/ScriptScanner.h"
 #include "dict/VKCStringDict.h"
+#include "vkcdict/Input.h"
 #include "vkcdict/Output.h"
 
 namespace vkcdict {
@@ -31,9 +33,12 @@ class ScriptWalk {
 public:
     // `dict` may be null: nothing is translated. Neither `dict` nor `script`
     // is owned; both must outlive the walk unchanged (lookups only read).
-    ScriptWalk(VKCStringDict* dict, const std::string& script);
+    ScriptWalk(VKCStringDict* dict, std::string_view script);
     ScriptWalk(const ScriptWalk&) = delete;
     ScriptWalk& operator=(const ScriptWalk&) = delete;
+
+    // Walks `script` from its start instead, with the same dictionary.
+    void Restart(std::string_view script);
 
     // The next text, or false when none is left.
     bool Next(ScriptText* text);
@@ -53,6 +58,40 @@ private:
     const unsigned char* lineAt_;
     uint64_t line_ = 1;
     char buffer_[scriptscan::kLookupLimit];
+};
+
+// The texts of a script read in pieces, as ScriptWalk finds them in the whole
+// script, holding about a MiB of it at a time: what follows the last closed
+// text is dropped, except from an opening delimiter on whose text may yet
+// close (kept whole, however long).
+class ScriptStream {
+public:
+    // `dict` may be null; neither it nor `in` is owned, and both must outlive
+    // the stream. `piece`: bytes read at a time (tests make it small).
+    ScriptStream(VKCStringDict* dict, InputPieces* in, size_t piece = size_t{1} << 20);
+
+    // The next text, or false when none is left (in->error() then says
+    // whether reading failed). The text's pointers are valid until the next
+    // call.
+    bool Next(ScriptText* text);
+    // After Next() returned false: the opening delimiter that is never
+    // closed, or null when there is none.
+    const unsigned char* Unclosed() const { return walk_.Unclosed(); }
+    // The line (from 1) of a byte of the text last handed out (or of the
+    // unclosed delimiter); ask in ascending order.
+    uint64_t LineOf(const unsigned char* at) { return linesBefore_ + walk_.LineOf(at); }
+
+private:
+    // Drops what is done with, keeps an open text, and reads on.
+    void Refill();
+
+    InputPieces* in_;
+    std::unique_ptr<char[]> block_;
+    size_t capacity_;
+    size_t filled_ = 0;
+    bool ended_ = false;
+    uint64_t linesBefore_ = 0;  // line feeds in the bytes dropped so far
+    ScriptWalk walk_;
 };
 
 // Rewrites `script` into `out` by vkcsubst's rule: each text with a non-empty

@@ -30,17 +30,21 @@ int RunStats(const StatsOptions& options) {
     std::vector<Tally> tallies;
     for (const std::string& path : options.scripts) {
         WorkingOn working(path);
-        std::string script;
+        InputPieces script;
         std::string error;
-        if (!ReadInput(path, &script, &error)) {
+        if (!script.Open(path, &error)) {
             d.Error(path, 0, ReadFailure(error));
             return kFailed;
         }
         tallies.emplace_back();
         tallies.back().name = path;
-        ScriptWalk walk(dict.dict.get(), script);
+        ScriptStream walk(dict.dict.get(), &script);
         ScriptText t;
         while (walk.Next(&t)) tallies.back().Count(t);
+        if (!script.error().empty()) {
+            d.Error(path, 0, ReadFailure(script.error()));
+            return kFailed;
+        }
     }
     PrintTallies(tallies, options.csv, stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;

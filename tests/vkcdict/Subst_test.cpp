@@ -1,6 +1,10 @@
 // vkcdict subst: the same bytes as vkcsubst on the same inputs, through every
-// way of naming outputs; its summary; its refusals.
+// way of naming outputs; its summary; its refusals. And the scripts that stats,
+// extract and qa read in pieces: the same texts and lines as the whole script.
+#include <random>
+
 #include "VkcdictFixture.h"
+#include "vkcdict/ScriptTexts.h"
 
 namespace vkcdicttest {
 namespace {
@@ -33,6 +37,48 @@ std::string DictionaryFor(const std::string& script) {
     std::vector<samples::Record> records;
     for (const auto& [eng, chi] : translations) records.push_back({eng, chi, ""});
     return Dict(records);
+}
+
+// What a walk hands out, as comparable text: each text's line, delimiter,
+// bytes and key, then the line of a delimiter never closed.
+template <class Walk>
+std::string Texts(Walk& walk) {
+    std::string seen;
+    vkcdict::ScriptText t;
+    while (walk.Next(&t)) {
+        seen += std::to_string(walk.LineOf(t.text.opening)) + static_cast<char>(*t.text.opening) +
+                std::string(reinterpret_cast<const char*>(t.text.begin), t.text.length) + "|" +
+                (t.lookedUp ? std::string(t.key) : "-") + "\n";
+    }
+    if (const unsigned char* open = walk.Unclosed()) {
+        seen += "unclosed at " + std::to_string(walk.LineOf(open)) + "\n";
+    }
+    return seen;
+}
+
+TEST(ScriptStream, FindsTheTextsOfTheWholeScriptWhateverThePieces) {
+    testutil::TempDir dir;
+    std::mt19937 random(2048);
+    const std::string bytes = "[]\"a \n\x81";
+    for (int round = 0; round < 300; ++round) {
+        std::string script;
+        for (size_t n = random() % 120; n > 0; --n) {
+            // Now and then a stretch long enough to be no lookup.
+            script +=
+                random() % 40 == 0 ? std::string(2100, 'x') : std::string(1, bytes[random() % 7]);
+        }
+        const std::string path = dir.File("s.txt");
+        testutil::WriteBytes(path, script);
+        vkcdict::ScriptWalk whole(nullptr, script);
+        const std::string expected = Texts(whole);
+        for (size_t piece : {1, 3, 64, 4096}) {
+            vkcdict::InputPieces in;
+            std::string error;
+            ASSERT_TRUE(in.Open(path, &error)) << error;
+            vkcdict::ScriptStream stream(nullptr, &in, piece);
+            EXPECT_EQ(Texts(stream), expected) << piece << " " << testing::PrintToString(script);
+        }
+    }
 }
 
 TEST_F(Vkcdict, SubstWritesTheBytesVkcsubstWrites) {
