@@ -42,9 +42,11 @@ void Lowered(std::string_view text, std::string* out) {
     for (size_t i = 0; i < text.size(); i += CharAt(text, i)) (*out)[i] = Lower(text[i]);
 }
 
-// FNV-1a of `text` lowered as Lowered() lowers it.
-uint64_t LoweredHash(std::string_view text) {
-    uint64_t hash = 14695981039346656037u;
+constexpr uint64_t kHashBasis = 14695981039346656037u;
+
+// FNV-1a of `text` lowered as Lowered() lowers it, going on from `hash` (the
+// hash of the text in front of it, when that ends on a character boundary).
+uint64_t LoweredHash(std::string_view text, uint64_t hash = kHashBasis) {
     for (size_t i = 0; i < text.size();) {
         const size_t n = CharAt(text, i);
         hash = (hash ^ static_cast<unsigned char>(Lower(text[i]))) * 1099511628211u;
@@ -109,35 +111,37 @@ void GlossaryIndex::Add(const DictFile& glossary, Diagnostics& diagnostics) {
 
 std::vector<uint32_t>& GlossaryIndex::File(const std::string& lowered) {
     const uint64_t hash = LoweredHash(lowered);
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
     size_t mask = slots_.size() - 1;
     size_t slot = hash & mask;
     if (!slots_.empty()) {
-        for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-            Key& key = keys_[slots_[slot] - 1];
-            if (key.hash == hash && key.lowered == lowered) return key.terms;
+        for (; slots_[slot].key != 0; slot = (slot + 1) & mask) {
+            Key& key = keys_[slots_[slot].key - 1];
+            if (slots_[slot].tag == tag && key.lowered == lowered) return key.terms;
         }
     }
     keys_.push_back({lowered, hash, {}});
     if (keys_.size() * 2 <= slots_.size()) {
-        slots_[slot] = static_cast<uint32_t>(keys_.size());
+        slots_[slot] = {static_cast<uint32_t>(keys_.size()), tag};
         return keys_.back().terms;
     }
     // Grown: every key is filed anew.
-    slots_.assign(std::max<size_t>(16, slots_.size() * 2), 0);
+    slots_.assign(std::max<size_t>(16, slots_.size() * 2), Slot{0, 0});
     mask = slots_.size() - 1;
     for (uint32_t k = 0; k < keys_.size(); ++k) {
-        for (slot = keys_[k].hash & mask; slots_[slot] != 0;) slot = (slot + 1) & mask;
-        slots_[slot] = k + 1;
+        for (slot = keys_[k].hash & mask; slots_[slot].key != 0;) slot = (slot + 1) & mask;
+        slots_[slot] = {k + 1, static_cast<uint32_t>(keys_[k].hash >> 32)};
     }
     return keys_.back().terms;
 }
 
-const std::vector<uint32_t>* GlossaryIndex::Candidates(std::string_view text) const {
-    const uint64_t hash = LoweredHash(text);
+const std::vector<uint32_t>* GlossaryIndex::Candidates(std::string_view text, uint64_t hash) const {
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
     const size_t mask = slots_.size() - 1;
-    for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const Key& key = keys_[slots_[slot] - 1];
-        if (key.hash == hash && LowersTo(text, key.lowered)) return &key.terms;
+    for (size_t slot = hash & mask; slots_[slot].key != 0; slot = (slot + 1) & mask) {
+        if (slots_[slot].tag != tag) continue;
+        const Key& key = keys_[slots_[slot].key - 1];
+        if (LowersTo(text, key.lowered)) return &key.terms;
     }
     return nullptr;
 }
@@ -151,17 +155,21 @@ void GlossaryIndex::Find(std::string_view text, std::vector<Match>* matches) con
             at += CharAt(text, at);
             continue;
         }
-        // Terms of one word, then (when another word follows) terms of several.
+        // Terms of one word, then (when another word follows) terms of several;
+        // the longer key's hash goes on from the word's.
         const size_t pair = KeyLength(text, at, word);
-        Look(text, at, word, matches);
-        if (pair != word) Look(text, at, pair, matches);
+        const uint64_t hash = LoweredHash(text.substr(at, word));
+        Look(text, at, word, hash, matches);
+        if (pair != word) {
+            Look(text, at, pair, LoweredHash(text.substr(at + word, pair - word), hash), matches);
+        }
         at += word;
     }
 }
 
-void GlossaryIndex::Look(std::string_view text, size_t at, size_t keyLength,
+void GlossaryIndex::Look(std::string_view text, size_t at, size_t keyLength, uint64_t hash,
                          std::vector<Match>* matches) const {
-    const std::vector<uint32_t>* candidates = Candidates(text.substr(at, keyLength));
+    const std::vector<uint32_t>* candidates = Candidates(text.substr(at, keyLength), hash);
     if (candidates == nullptr) return;
     for (uint32_t t : *candidates) {
         const std::string& term = terms_[t].eng;

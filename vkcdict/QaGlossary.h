@@ -48,11 +48,13 @@ public:
     size_t size() const { return terms_.size(); }
 
 private:
-    // Adds the terms under the key of `keyLength` bytes at `at` that occur there.
-    void Look(std::string_view text, size_t at, size_t keyLength,
+    // Adds the terms under the key of `keyLength` bytes at `at`, whose hash
+    // is `hash`, that occur there.
+    void Look(std::string_view text, size_t at, size_t keyLength, uint64_t hash,
               std::vector<Match>* matches) const;
-    // The terms filed under the key `text` (lowered as it is read), or null.
-    const std::vector<uint32_t>* Candidates(std::string_view text) const;
+    // The terms filed under the key `text` (lowered as it is read; `hash` is
+    // its hash), or null.
+    const std::vector<uint32_t>* Candidates(std::string_view text, uint64_t hash) const;
     // The terms filed under `lowered`, filed anew when missing.
     std::vector<uint32_t>& File(const std::string& lowered);
 
@@ -63,9 +65,14 @@ private:
     };
     std::vector<Term> terms_;
     std::vector<Key> keys_;
-    // Open addressing: each slot holds a keys_ index + 1, or 0 when free; at
-    // most half of them are taken.
-    std::vector<uint32_t> slots_;
+    // Open addressing: each slot holds a keys_ index + 1 (0 when free) and
+    // the high half of that key's hash, so that a miss rarely reads a key; at
+    // most half of the slots are taken.
+    struct Slot {
+        uint32_t key;
+        uint32_t tag;
+    };
+    std::vector<Slot> slots_;
 };
 
 }  // namespace vkcdict
