@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dict/LookAhead.h"
 #include "vkcdict/DictWriter.h"
 
 namespace vkcdict {
@@ -12,31 +13,60 @@ bool ScriptText::extractable() const {
 }
 
 ScriptWalk::ScriptWalk(VKCStringDict* dict, std::string_view script)
-    : dict_(dict),
-      scanner_(script.data(), script.size()),
-      begin_(reinterpret_cast<const unsigned char*>(script.data())),
-      lineAt_(begin_) {}
+    : dict_(dict), scanner_(nullptr, 0), ring_(new Ahead[kRing]) {
+    Restart(script);
+}
 
 void ScriptWalk::Restart(std::string_view script) {
     scanner_ = scriptscan::Scanner(script.data(), script.size());
     begin_ = reinterpret_cast<const unsigned char*>(script.data());
+    after_ = begin_;
     lineAt_ = begin_;
     line_ = 1;
+    found_ = 0;
+    done_ = 0;
+    more_ = true;
 }
 
 bool ScriptWalk::Next(ScriptText* t) {
-    if (!scanner_.Next(&t->text)) return false;
+    // Texts are found kRing ahead of their handing out, and the memory of
+    // each one's lookup is fetched in two steps on the way (dict/LookAhead.h),
+    // as the substitution does, so that the waits of many lookups overlap.
+    const bool lookups = dict_ != nullptr && dict_->count != 0;
+    for (; more_ && found_ - done_ < kRing; ++found_) {
+        Ahead& next = ring_[found_ % kRing];
+        more_ = scanner_.Next(&next.text);
+        if (!more_) break;
+        if (scriptscan::IsLookedUp(next.text.length)) {
+            next.key = lookahead::Prepare(reinterpret_cast<const char*>(next.text.begin),
+                                          next.text.length);
+            if (lookups) lookahead::FetchSlot(*dict_, next.key);
+        }
+        if (lookups && found_ >= done_ + kFetchTextAt) {
+            const Ahead& earlier = ring_[(found_ - kFetchTextAt) % kRing];
+            if (scriptscan::IsLookedUp(earlier.text.length)) {
+                lookahead::FetchText(*dict_, earlier.key);
+            }
+        }
+    }
+    if (done_ == found_) return false;
+    const Ahead& next = ring_[done_++ % kRing];
+    t->text = next.text;
+    after_ = next.text.begin + next.text.length + 1;
     t->lookedUp = scriptscan::IsLookedUp(t->text.length);
     t->entry = nullptr;
     t->key = std::string_view();
     if (!t->lookedUp) return true;
-    // The lookup sees the text as a C string in the rewriter's buffer.
-    std::memcpy(buffer_, t->text.begin, t->text.length);
-    buffer_[t->text.length] = '\0';
-    uint32_t length = 0;
-    const char* key = TrimSpacesA(buffer_, 0, &length);
-    t->key = std::string_view(key, length);
-    if (dict_ != nullptr) t->entry = dict_->FindStringA(key);
+    t->key = std::string_view(next.key.key, next.key.length);
+    if (!lookups) return true;
+    StringEntry* entry = nullptr;
+    if (!lookahead::Find(*dict_, next.key, &entry)) {
+        // The lookup sees the text as a C string in the substitution's buffer.
+        std::memcpy(buffer_, t->text.begin, t->text.length);
+        buffer_[t->text.length] = '\0';
+        entry = dict_->FindStringA(buffer_);
+    }
+    t->entry = entry;
     return true;
 }
 

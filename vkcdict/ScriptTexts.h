@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "dict/LookAhead.h"
 #include "dict/ScriptScanner.h"
 #include "dict/VKCStringDict.h"
 #include "vkcdict/Input.h"
@@ -48,15 +49,29 @@ public:
     // The line (from 1) of a byte of the script; ask in ascending order.
     uint64_t LineOf(const unsigned char* at);
 
-    const unsigned char* position() const { return scanner_.position(); }
+    // The first byte after the last text handed out (the script's first
+    // byte before any), and the script's end.
+    const unsigned char* position() const { return after_; }
     const unsigned char* end() const { return scanner_.end(); }
 
 private:
+    static constexpr size_t kRing = 32;         // texts found ahead
+    static constexpr size_t kFetchTextAt = 16;  // when a text's record is fetched
+    struct Ahead {
+        scriptscan::Text text;
+        lookahead::Key key;  // when looked up
+    };
+
     VKCStringDict* dict_;
     scriptscan::Scanner scanner_;
-    const unsigned char* begin_;
-    const unsigned char* lineAt_;
+    const unsigned char* begin_ = nullptr;
+    const unsigned char* after_ = nullptr;
+    const unsigned char* lineAt_ = nullptr;
     uint64_t line_ = 1;
+    std::unique_ptr<Ahead[]> ring_;
+    size_t found_ = 0;  // texts found; ring_[i % kRing] holds text i
+    size_t done_ = 0;   // texts handed out
+    bool more_ = true;  // the scanner may find more
     char buffer_[scriptscan::kLookupLimit];
 };
 
