@@ -6,9 +6,9 @@ DATA_DIR holds big.txt (the benchmark dictionary), small.txt (a subset of its
 records), script.txt, one.txt (a script of one text) and glossary.txt. Each
 round runs every command once, in turn (every other round in reverse), so
 that a change in the machine's load touches all of them alike. The table
-shows each command's median time and largest peak memory, and its ratio to
-what it is measured against: the load (vkcsubst with the one-text script) or
-a whole vkcsubst run on the script, with the target ratio.
+shows each command's median and best time and largest peak memory, and its
+ratios to what it is measured against: the load (vkcsubst with the one-text
+script) or a whole vkcsubst run on the script, with the target ratio.
 """
 import os
 import statistics
@@ -59,13 +59,15 @@ def main(build, data, rounds=5):
             times[name].append(seconds)
             memory[name] = max(memory[name], mib)
     median = {name: statistics.median(t) for name, t in times.items()}
-    print("| command | time | peak memory | ratio | target |")
+    best = {name: min(t) for name, t in times.items()}
+    print("| command | time (median, best) | peak memory | ratio (medians, bests) | target |")
     print("|---|---|---|---|---|")
     for name, (_, base, target) in jobs.items():
-        ratio = "" if base is None else "%.1f× %s" % (median[name] / median[base], base)
+        ratio = "" if base is None else "%.1f×, %.1f× %s" % (
+            median[name] / median[base], best[name] / best[base], base)
         memory_ratio = "" if base is None else " (%.2f× %s)" % (memory[name] / memory[base], base)
-        print("| %s | %.3f s | %.0f MiB%s | %s | %s |" % (
-            name, median[name], memory[name], memory_ratio, ratio,
+        print("| %s | %.3f s, %.3f s | %.0f MiB%s | %s | %s |" % (
+            name, median[name], best[name], memory[name], memory_ratio, ratio,
             "" if target is None else "≤ %d×" % target))
 
 
