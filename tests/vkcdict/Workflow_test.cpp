@@ -76,6 +76,15 @@ TEST_F(Vkcdict, MergeTakesTheUnionAndReportsConflicts) {
          1,
          "in1.txt:5: error: conflict: \"a\" is translated \"one\" here and \"1\" at in0.txt:5; "
          "keeping this one\n"},
+        {"unsorted files: each key's records in file order",
+         {{{"c", "", ""}, {"b", "2", ""}},
+          {{"a", "1", ""}, {"c", "3", ""}},
+          {{"c", "x", ""}, {"a", "", ""}}},
+         {},
+         {{"a", "1", ""}, {"b", "2", ""}, {"c", "3", ""}},
+         1,
+         "in2.txt:5: error: conflict: \"c\" is translated \"x\" here and \"3\" at in1.txt:16; "
+         "keeping that one\n"},
         {"duplicates inside one file",
          {{{"a", "1", ""}, {"a", "1", ""}, {" a", "2", ""}}},
          {},
