@@ -284,7 +284,11 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         return false;
     }
     const bool loadable = path != "-" && path.size() < sizeof(file->dict->path);
-    if (loadable) {
+    // Only a regular file is loaded before it is read: a FIFO or a device is
+    // refused by the reading below before the loader would open it.
+    std::error_code notAFile;
+    const bool loadedFirst = loadable && std::filesystem::is_regular_file(path, notAFile);
+    if (loadedFirst) {
         Load(path, file);
         if (LoadedWhole(*file)) {
             ReportWholeLoad(file, policy, severity, diagnostics);
@@ -320,6 +324,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         return Accept(*file, policy, diagnostics);
     }
 
+    if (!loadedFirst) Load(path, file);
     const MarkerWalk walk = WalkMarkers(bytes);
     const VKCStringDict& dict = *file->dict;
     bool agree = walk.records.size() == dict.count && walk.broken == !file->loaded;
