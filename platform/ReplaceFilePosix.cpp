@@ -94,13 +94,16 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
     }
     FILE* file = nullptr;
     if (fchmod(fd, mode) == 0) file = fdopen(fd, "wb");
+    // Nothing allocates once the file exists, so that running out of memory
+    // never leaves it behind.
     if (file == nullptr) {
-        *error = std::strerror(errno);
+        const int reason = errno;
         close(fd);
         unlink(pattern.c_str());
+        *error = std::strerror(reason);
         return nullptr;
     }
-    *name = pattern;
+    name->swap(pattern);
     return file;
 }
 

@@ -83,19 +83,22 @@ FILE* CreateFileBeside(const std::string& target, const char* /*like*/, std::str
         *error = LastErrorText();
         return nullptr;
     }
+    // Nothing allocates once the file exists, so that running out of memory
+    // never leaves it behind (nor its name taken, which would shift what a
+    // later attempt allocates).
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
     FILE* stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (stream == nullptr) {
-        *error = "cannot open a stream on the temporary file";
         if (fd >= 0) {
             _close(fd);
         } else {
             CloseHandle(file);
         }
         DeleteFileA(candidate.c_str());
+        *error = "cannot open a stream on the temporary file";
         return nullptr;
     }
-    *name = candidate;
+    name->swap(candidate);
     return stream;
 }
 

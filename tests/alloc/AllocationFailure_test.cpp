@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -412,6 +413,12 @@ TEST_F(AllocationFailure, TheRewriterLeavesATextWhoseLookupFailsUnchanged) {
         const bool failed = failalloc::Disarm();
         EXPECT_EQ(failalloc::Outstanding(), outstanding);
         EXPECT_EQ(Snapshot(g_dictionary), dictionary);
+        // No temporary file is left behind, whatever allocation failed.
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::filesystem::path(output).parent_path())) {
+            EXPECT_EQ(entry.path().filename().string().find("vkcdict-"), std::string::npos)
+                << entry.path();
+        }
         if (!failed) {
             EXPECT_EQ(result, 1);
             EXPECT_EQ(testutil::ReadBytes(output), whole);
