@@ -99,45 +99,27 @@ const std::string* WorkingOn::Current() {
 
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
     bytes->clear();
-    const bool standardInput = path == "-";
-#ifdef _WIN32
-    if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
-#endif
-    FILE* in = standardInput ? stdin : std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        *error = OpenFailure(path);
-        return false;
-    }
-    bool failed = false;
+    InputPieces in;
+    if (!in.Open(path, error)) return false;
+    bool outOfMemory = false;
     try {
-        const Shape shape = ShapeOf(in);
-        if (shape.kind == Kind::kDirectory) {
-            *error = kIsDirectory;
-            failed = true;
-        } else {
-            if (shape.kind == Kind::kRegular && shape.size > 0) {
-                bytes->resize(BlockSize(shape.size));
-                bytes->resize(std::fread(&(*bytes)[0], 1, bytes->size(), in));
-            }
-            // The rest of a stream, or what a file grew by meanwhile.
-            char buffer[1 << 16];
-            size_t got;
-            while ((got = std::fread(buffer, 1, sizeof(buffer), in)) > 0) {
-                bytes->append(buffer, got);
-            }
-            failed = std::ferror(in) != 0;
-            if (failed) *error = std::strerror(errno);
+        if (in.size() > 0) {
+            bytes->resize(BlockSize(in.size()));
+            bytes->resize(in.Read(&(*bytes)[0], bytes->size()));
         }
+        // The rest of a stream, or what a file grew by meanwhile.
+        char buffer[1 << 16];
+        size_t got;
+        while ((got = in.Read(buffer, sizeof(buffer))) > 0) bytes->append(buffer, got);
     } catch (const std::bad_alloc&) {
-        *error = kOutOfMemory;
-        failed = true;
+        outOfMemory = true;
     } catch (const std::length_error&) {
-        *error = kOutOfMemory;
-        failed = true;
+        outOfMemory = true;
     }
-    if (failed) std::string().swap(*bytes);
-    if (!standardInput) std::fclose(in);
-    return !failed;
+    if (!outOfMemory && in.error().empty()) return true;
+    *error = outOfMemory ? kOutOfMemory : in.error();
+    std::string().swap(*bytes);
+    return false;
 }
 
 InputPieces::~InputPieces() {
@@ -154,10 +136,12 @@ bool InputPieces::Open(const std::string& path, std::string* error) {
         *error = OpenFailure(path);
         return false;
     }
-    if (ShapeOf(in_).kind == Kind::kDirectory) {
+    const Shape shape = ShapeOf(in_);
+    if (shape.kind == Kind::kDirectory) {
         *error = kIsDirectory;
         return false;
     }
+    size_ = shape.kind == Kind::kRegular ? shape.size : 0;
     return true;
 }
 

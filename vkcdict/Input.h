@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -51,10 +52,13 @@ public:
     size_t Read(char* data, size_t size);
     // Empty unless reading failed.
     const std::string& error() const { return error_; }
+    // The size of a regular file when it was opened, else 0.
+    uint64_t size() const { return size_; }
 
 private:
     FILE* in_ = nullptr;
     bool standardInput_ = false;
+    uint64_t size_ = 0;
     std::string error_;
 };
 
