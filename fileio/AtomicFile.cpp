@@ -38,8 +38,28 @@ bool AtomicFile::Open(const std::string& target, const AtomicFileOptions& option
     error_.clear();
     warning_.clear();
     direct_ = false;
+    createNew_ = options.createNew;
     refusedReadOnly_ = false;
-    destination_ = platform::FollowLinks(target);
+    exists_ = false;
+    platform::PrepareForWrites();
+    std::string reason;
+    const int descriptor = platform::OwnDescriptor(target);
+    if (descriptor >= 0 && !createNew_) {
+        destination_ = target;
+        direct_ = true;
+        stream_ = platform::OpenDescriptor(descriptor, &reason);
+        return stream_ != nullptr || Fail(reason);
+    }
+    if (createNew_) {
+        destination_ = target;
+        if (platform::NameTaken(target)) {
+            exists_ = true;
+            return Fail("it already exists");
+        }
+    } else if (!platform::FollowLinks(target, &destination_, &reason)) {
+        destination_ = target;
+        return Fail(reason);
+    }
     const platform::FileFacts facts = platform::InspectFile(destination_);
     if (facts.directory) return Fail("it is a folder");
     if (facts.exists && !facts.regular) {
@@ -53,23 +73,11 @@ bool AtomicFile::Open(const std::string& target, const AtomicFileOptions& option
         refusedReadOnly_ = true;
         return Fail("it is read-only");
     }
-    std::string reason;
     const char* like = facts.exists ? destination_.c_str() : options.modeOf;
     stream_ = platform::CreateFileBeside(destination_, like, &temporary_, &reason);
-    if (stream_ == nullptr) {
-        // The folder takes no new file, but the target may still be written
-        // in place, as before safe output existed.
-        if (options.directFallback && facts.exists && !facts.readOnly) {
-            stream_ = std::fopen(destination_.c_str(), "wb");
-            if (stream_ != nullptr) {
-                direct_ = true;
-                warning_ =
-                    "no temporary file can be made beside it (" + reason + "); written in place";
-                return true;
-            }
-        }
-        return Fail(reason);
-    }
+    // Writing the target in place instead would cut it short before the new
+    // content is complete: a full disk or a kill would then lose both.
+    if (stream_ == nullptr) return Fail("no temporary file can be made beside it (" + reason + ")");
     // Removed on a signal from here until it replaces the target.
     slot_ = platform::RememberTemporary(temporary_.c_str());
     if (facts.links > 1) {
@@ -91,7 +99,11 @@ bool AtomicFile::Commit() {
     }
     if (!written) return Fail(reason);
     if (direct_) return true;
-    if (!platform::MoveIntoPlace(temporary_, destination_, &reason)) return Fail(reason);
+    bool taken = false;
+    if (!platform::MoveIntoPlace(temporary_, destination_, !createNew_, &reason, &taken)) {
+        exists_ = taken;
+        return Fail(taken ? "it already exists" : reason);
+    }
     platform::ForgetTemporary(slot_);
     temporary_.clear();
     slot_ = -1;

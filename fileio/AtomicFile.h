@@ -7,13 +7,21 @@
 //
 // What the user set on the target is kept:
 //   - a symbolic link is followed and the file it reaches is replaced, so the
-//     link stays a link;
+//     link stays a link; a chain that loops or is longer than the system
+//     follows, and a link that the system itself would not follow (one that
+//     another user planted in a shared folder such as /tmp), are refused;
 //   - the new file gets the replaced file's permission bits and, where the
 //     process may set them, its owner and group (Windows: its attributes);
 //   - a read-only target (no write permission) is refused unless `force`.
+// An existing target is never cut short: when no temporary file can be made
+// beside it (a full disk, a folder that takes no new file, a name too long),
+// the output is refused and the target left as it was.
 // A target that is not a regular file (a device such as /dev/null, a FIFO, a
-// terminal) is written directly, never renamed over. A target with several
-// hard links is replaced under the name given: the other names keep the old
+// terminal) is written directly, never renamed over, and so is a name of one
+// of the process's own descriptors (/dev/stdout, /dev/stderr, /dev/fd/N,
+// /proc/self/fd/N), which is written through that descriptor: appended to the
+// file the shell opened with >>, or into a pipe. A target with several hard
+// links is replaced under the name given: the other names keep the old
 // content (warning() says so); writing through all of them in place could
 // not be undone halfway, and would lose the old content on a full disk or a
 // kill.
@@ -29,11 +37,11 @@ namespace fileio {
 struct AtomicFileOptions {
     // Replace a read-only target too (its mode is kept).
     bool force = false;
-    // When no temporary file can be made beside the target (a folder the
-    // process may not write) but the target itself is writable, write the
-    // target directly. Give it only for an output that is none of the run's
-    // inputs: a direct write truncates the target first.
-    bool directFallback = false;
+    // The output is a new file (a backup): nothing that stands at the
+    // target's name, a link included, is followed or replaced. Open() fails
+    // with exists() when the name is taken, and so does Commit() when it was
+    // taken meanwhile.
+    bool createNew = false;
     // A target that does not exist yet takes the mode and owner of this
     // file (a backup those of its original), not those of any new file.
     const char* modeOf = nullptr;
@@ -48,9 +56,10 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Prepares the output for `target`: the temporary file beside it, or the
-    // target itself for a device or FIFO (or by the direct fallback). False
-    // when the target is a folder, is read-only without `force`, or cannot
-    // be written; error() says why and nothing was created.
+    // target itself for a device, a FIFO or a descriptor of the process.
+    // False when the target is a folder, is read-only without `force`, when
+    // no temporary file can be made, or the target cannot be written;
+    // error() says why and nothing was created.
     bool Open(const std::string& target, const AtomicFileOptions& options = AtomicFileOptions());
 
     // The stream to write the content to, owned by this object; valid from a
@@ -60,8 +69,8 @@ public:
 
     // Flushes and closes the stream and puts the file in the target's place.
     // False when a write, the close or the replacement failed: error() says
-    // why, the target is as it was (a direct write may have been cut short)
-    // and the temporary file is gone.
+    // why, the target is as it was (a device, FIFO or descriptor excepted:
+    // what was written there stays) and the temporary file is gone.
     bool Commit();
 
     // Closes the stream and removes the temporary file; the target is left
@@ -76,8 +85,10 @@ public:
     const std::string& error() const { return error_; }
     // True when Open() failed only because the target is read-only.
     bool refusedReadOnly() const { return refusedReadOnly_; }
-    // A note for the user after a successful Open() (hard links kept apart,
-    // a direct write), or empty.
+    // True when a `createNew` output failed because its name is taken.
+    bool exists() const { return exists_; }
+    // A note for the user after a successful Open() (hard links kept apart),
+    // or empty.
     const std::string& warning() const { return warning_; }
 
 private:
@@ -88,7 +99,9 @@ private:
     int slot_ = -1;
     FILE* stream_ = nullptr;
     bool direct_ = false;
+    bool createNew_ = false;
     bool refusedReadOnly_ = false;
+    bool exists_ = false;
     std::string error_;
     std::string warning_;
 };

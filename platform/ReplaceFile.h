@@ -27,10 +27,31 @@ struct FileFacts {
 // exists false.
 FileFacts InspectFile(const std::string& path);
 
-// The name of the file that `path` reaches through symbolic links (a link's
-// relative target is taken from the link's folder); `path` itself when it is
-// no link. The file reached need not exist. Windows: `path` unchanged.
-std::string FollowLinks(const std::string& path);
+// The file that `path` reaches through symbolic links (a link's relative
+// target is taken from the link's folder), in `*reached`; `path` itself when
+// it is no link. The file reached need not exist. False, with `*error` set,
+// when the chain loops or is longer than the system follows (40 links), or
+// when it passes a link that the system itself refuses to follow for this
+// process: one in a folder that anyone may write (sticky, as /tmp), owned
+// neither by the process's user nor by the folder's owner, as another user
+// may plant there. Windows: `path` unchanged.
+bool FollowLinks(const std::string& path, std::string* reached, std::string* error);
+
+// The descriptor that `path` names when it is one of the process's own
+// (/dev/stdout, /dev/stderr, /dev/stdin, /dev/fd/N, /proc/self/fd/N), else
+// -1. Such a name must be written through the descriptor: resolved to a
+// path, it would reach a file the shell opened for appending, or a pipe that
+// no name reaches. Windows: always -1.
+int OwnDescriptor(const std::string& path);
+
+// A stream writing through a duplicate of descriptor `fd` (where the
+// descriptor stands: appending, at its offset, into a pipe). Null, with
+// `*error` set, when the descriptor is not open.
+FILE* OpenDescriptor(int fd, std::string* error);
+
+// True when something, a dangling link included, stands at `path` itself
+// (links not followed).
+bool NameTaken(const std::string& path);
 
 // Creates a new, empty file beside `target` (in its folder), under a unique
 // name: `target` + ".vkcdict-XXXXXX", or "vkcdict-XXXXXX" in the folder when
@@ -47,9 +68,12 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
 // Puts the file `from` in the place of `to` in one step (rename(2); on
 // Windows MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH,
 // a read-only target's attributes cleared for the move and set again on the
-// new file). False, with `*error` set and both files as they were, on failure.
+// new file). With `replace` false nothing that stands at `to` is replaced,
+// nor followed if it is a link: the move fails, `*exists` set, when the name
+// is taken. False, with `*error` set and both files as they were, on failure.
 // REQUIRES: `from` is closed and in the same folder as `to`.
-bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* error);
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
+                   std::string* error, bool* exists);
 
 // True when both names reach one existing file (same device and file
 // number); false when either is missing or they are different files.

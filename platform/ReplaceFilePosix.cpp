@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -33,6 +34,19 @@ int MakeUnique(std::string* pattern) {
     return fd;
 }
 
+// The rule by which the system refuses to follow a link (fs.protected_symlinks):
+// a link in a sticky folder that anyone may write is followed only by its
+// owner or when the folder's owner owns it too.
+bool PlantedLink(const std::string& link, const struct stat& st) {
+    if (st.st_uid == geteuid()) return false;
+    std::string folder = FolderOf(link);
+    if (folder.empty()) folder = ".";
+    struct stat parent;
+    if (stat(folder.c_str(), &parent) != 0) return false;
+    const bool shared = (parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & S_IWOTH) != 0;
+    return shared && parent.st_uid != st.st_uid;
+}
+
 }  // namespace
 
 FileFacts InspectFile(const std::string& path) {
@@ -50,18 +64,64 @@ FileFacts InspectFile(const std::string& path) {
     return facts;
 }
 
-std::string FollowLinks(const std::string& path) {
+bool FollowLinks(const std::string& path, std::string* reached, std::string* error) {
     std::string name = path;
-    for (int hop = 0; hop < kMaxLinks; ++hop) {
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
         struct stat st;
-        if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
+        if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            reached->swap(name);
+            return true;
+        }
+        if (hop == kMaxLinks) break;
+        if (PlantedLink(name, st)) {
+            *error = "it is a symbolic link in a folder that anyone may write, owned by another "
+                     "user; it is not followed";
+            return false;
+        }
         std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
         const ssize_t n = readlink(name.c_str(), &target[0], target.size());
-        if (n <= 0 || static_cast<size_t>(n) >= target.size()) return name;
+        if (n <= 0 || static_cast<size_t>(n) >= target.size()) {
+            *error = n < 0 ? std::strerror(errno) : "the symbolic link changed while it was read";
+            return false;
+        }
         target.resize(static_cast<size_t>(n));
         name = target[0] == '/' ? target : FolderOf(name) + target;
     }
-    return name;  // a loop: the rename fails on it with the system's reason
+    *error = std::strerror(ELOOP);  // a loop, or more links than the system follows
+    return false;
+}
+
+int OwnDescriptor(const std::string& path) {
+    if (path == "/dev/stdin") return 0;
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const size_t length = std::strlen(prefix);
+        if (path.compare(0, length, prefix) != 0 || path.size() == length) continue;
+        long fd = 0;
+        for (size_t i = length; i < path.size(); ++i) {
+            if (path[i] < '0' || path[i] > '9' || fd > INT_MAX / 10) return -1;
+            fd = fd * 10 + (path[i] - '0');
+        }
+        return fd <= INT_MAX ? static_cast<int>(fd) : -1;
+    }
+    return -1;
+}
+
+FILE* OpenDescriptor(int fd, std::string* error) {
+    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    FILE* file = copy < 0 ? nullptr : fdopen(copy, "wb");
+    if (file == nullptr) {
+        const int reason = errno;
+        if (copy >= 0) close(copy);
+        *error = std::strerror(reason);
+    }
+    return file;
+}
+
+bool NameTaken(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 FILE* CreateFileBeside(const std::string& target, const char* like, std::string* name,
@@ -107,8 +167,29 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
     return file;
 }
 
-bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* error) {
-    if (rename(from.c_str(), to.c_str()) == 0) return true;
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
+                   std::string* error, bool* exists) {
+    *exists = false;
+    if (replace) {
+        if (rename(from.c_str(), to.c_str()) == 0) return true;
+    } else {
+        // Neither call replaces what stands at `to` or follows a link there.
+#ifdef RENAME_NOREPLACE
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return true;
+        }
+        const bool unsupported = errno == EINVAL || errno == ENOSYS;
+#else
+        const bool unsupported = true;
+#endif
+        // A file system without that rename: a hard link is made only where
+        // the name is free, and the temporary name then goes.
+        if (unsupported && link(from.c_str(), to.c_str()) == 0) {
+            unlink(from.c_str());
+            return true;
+        }
+        *exists = errno == EEXIST;
+    }
     *error = std::strerror(errno);
     return false;
 }

@@ -59,8 +59,23 @@ FileFacts InspectFile(const std::string& path) {
     return facts;
 }
 
-std::string FollowLinks(const std::string& path) {
-    return path;
+bool FollowLinks(const std::string& path, std::string* reached, std::string* /*error*/) {
+    *reached = path;
+    return true;
+}
+
+int OwnDescriptor(const std::string& /*path*/) {
+    return -1;
+}
+
+FILE* OpenDescriptor(int /*fd*/, std::string* error) {
+    *error = "not supported";
+    return nullptr;
+}
+
+bool NameTaken(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND);
 }
 
 FILE* CreateFileBeside(const std::string& target, const char* /*like*/, std::string* name,
@@ -102,7 +117,17 @@ FILE* CreateFileBeside(const std::string& target, const char* /*like*/, std::str
     return stream;
 }
 
-bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* error) {
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
+                   std::string* error, bool* exists) {
+    *exists = false;
+    if (!replace) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails on a taken name.
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD reason = GetLastError();
+        *exists = reason == ERROR_ALREADY_EXISTS || reason == ERROR_FILE_EXISTS;
+        *error = LastErrorText();
+        return false;
+    }
     // A read-only target refuses to be replaced: its attributes are cleared
     // for the move and given to the new file.
     const DWORD attributes = GetFileAttributesA(to.c_str());

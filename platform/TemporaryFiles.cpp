@@ -54,7 +54,8 @@ void Install() {
 
 #else
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                            SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL};
 
 void OnSignal(int signal) {
     RemoveAll();
@@ -69,7 +70,12 @@ void OnSignal(int signal) {
 void Install() {
     for (int signal : kSignals) {
         struct sigaction old;
-        if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        // A signal the process ignores stays ignored, and one it handles (a
+        // program that embeds the library, such as Python) stays its own.
+        if (sigaction(signal, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) != 0 ||
+            old.sa_handler != SIG_DFL) {
+            continue;
+        }
         struct sigaction action;
         std::memset(&action, 0, sizeof action);
         action.sa_handler = &OnSignal;
@@ -77,19 +83,33 @@ void Install() {
         for (int other : kSignals) sigaddset(&action.sa_mask, other);
         sigaction(signal, &action, nullptr);
     }
+    // Left at its default, SIGXFSZ would end the process in the middle of a
+    // write, leaving the temporary file; ignored, the write fails with EFBIG.
+    struct sigaction old;
+    if (sigaction(SIGXFSZ, nullptr, &old) == 0 && (old.sa_flags & SA_SIGINFO) == 0 &&
+        old.sa_handler == SIG_DFL) {
+        struct sigaction ignore;
+        std::memset(&ignore, 0, sizeof ignore);
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGXFSZ, &ignore, nullptr);
+    }
 }
 
 #endif
 
 }  // namespace
 
+void PrepareForWrites() {
+    if (g_installed) return;
+    Install();
+    g_installed = true;
+}
+
 int RememberTemporary(const char* name) {
     const size_t length = std::strlen(name);
     if (length >= kTemporaryNameBytes) return -1;
-    if (!g_installed) {
-        Install();
-        g_installed = true;
-    }
+    PrepareForWrites();
     for (size_t i = 0; i < kTemporarySlots; ++i) {
         if (g_live[i] != 0) continue;
         std::memcpy(g_names[i], name, length + 1);

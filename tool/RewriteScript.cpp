@@ -79,13 +79,16 @@ int Rewrite(const char* outputPath, const char* inputPath) {
     if (ScriptSize(in.get()) < 0) return 0;
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kScriptPieceSize]);
     if (block == nullptr) return 0;
-    // A direct write (when the output's folder takes no temporary file)
-    // truncates the output first, so it must not be the script.
-    fileio::AtomicFileOptions options;
-    options.directFallback = !fileio::SameFile(outputPath, inputPath);
     fileio::AtomicFile out;
-    if (!out.Open(outputPath, options)) {
+    if (!out.Open(outputPath)) {
         Note(outputPath, "not written: ", out.error());
+        return 0;
+    }
+    // A device or descriptor is written while the script is read: where it
+    // reaches the script itself (/dev/stdout appending to it), the rewrite
+    // would read its own output.
+    if (out.direct() && fileio::SameFile(outputPath, inputPath)) {
+        Note(outputPath, "not written: ", "it is the script, which would be written as it is read");
         return 0;
     }
     if (!out.warning().empty()) Note(outputPath, "", out.warning());

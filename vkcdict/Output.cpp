@@ -21,8 +21,8 @@ bool g_stdoutReported = false;
 
 }  // namespace
 
-bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput,
-                      const std::string& modeOf) {
+bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics,
+                      const std::string& modeOf, bool createNew) {
     file_.Discard();
     target_ = target;
     standardOutput_ = target == "-";
@@ -35,10 +35,11 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics, bool 
     }
     fileio::AtomicFileOptions options;
     options.force = g_force;
-    options.directFallback = !replacesInput;
+    options.createNew = createNew;
     if (!modeOf.empty()) options.modeOf = modeOf.c_str();
     if (!file_.Open(target, options)) {
         stream_ = nullptr;
+        if (file_.exists()) return false;
         diagnostics.Error(target, 0,
                           "cannot write: " + file_.error() +
                               (file_.refusedReadOnly() ? " (--force replaces it)" : ""));
@@ -62,9 +63,9 @@ bool SafeOutput::Commit(Diagnostics& diagnostics) {
         return written;
     }
     if (file_.Commit()) return true;
-    diagnostics.Error(
-        target_, 0,
-        "cannot write: " + file_.error() + (file_.direct() ? "" : "; the file is left as it was"));
+    diagnostics.Error(target_, 0,
+                      "cannot write: " + file_.error() +
+                          (file_.direct() ? "" : "; the file is left as it was"));
     return false;
 }
 

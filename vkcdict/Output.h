@@ -24,12 +24,13 @@ public:
     // Prepares the output for `target` (or takes standard output for "-").
     // False, with the reason reported against `target`, when it cannot. A
     // read-only target is refused unless --force was given (AddForceFlag).
-    // `replacesInput` when the target is one of the command's inputs (a
-    // script rewritten in place): it is then never truncated and written
-    // directly, even where no temporary file can be made beside it.
     // `modeOf`: a new target takes that file's mode (a backup its script's).
-    bool Open(const std::string& target, Diagnostics& diagnostics, bool replacesInput = false,
-              const std::string& modeOf = "");
+    // `createNew`: the target must be a new file (a backup); when its name
+    // is taken, nothing is reported and exists() is true.
+    bool Open(const std::string& target, Diagnostics& diagnostics, const std::string& modeOf = "",
+              bool createNew = false);
+    // True when a `createNew` output failed because its name is taken.
+    bool exists() const { return file_.exists(); }
     // The stream to write to; valid between a successful Open() and Commit().
     FILE* stream() const { return stream_; }
     void Write(const char* data, size_t size) {

@@ -25,6 +25,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A regular file that `path` itself names (no link, folder or device).
+bool IsPlainFile(const std::string& path) {
+    std::error_code error;
+    return fs::symlink_status(path, error).type() == fs::file_type::regular;
+}
+
 struct SubstOptions {
     std::string dict;
     std::vector<std::string> scripts;
@@ -123,6 +129,33 @@ void ClearProgress() {
     std::fputs(("\r" + std::string(90, ' ') + "\r").c_str(), stderr);
 }
 
+// Keeps the script's bytes as `name` before it is rewritten in place. The
+// backup is a new file, never written through a link that stands at its
+// name. An existing backup is kept: it holds the oldest original (a run that
+// was interrupted, or one before the dictionary changed), which this run's
+// script, perhaps already translated, must not overwrite. False, reported,
+// when the script must be left alone: no backup could be made, or something
+// other than a plain file (a link, a folder) holds the name.
+bool Backup(const std::string& script, const std::string& name, const std::string& bytes,
+            Diagnostics& d) {
+    SafeOutput copy;
+    if (copy.Open(name, d, script, true)) {
+        copy.Write(bytes);
+        return copy.Commit(d);
+    }
+    if (!copy.exists()) return false;
+    if (!IsPlainFile(name)) {
+        d.Error(name, 0,
+                "the backup's name is taken by a link or something other than a file; " + script +
+                    " is left as it was");
+        return false;
+    }
+    d.Warning(name, 0,
+              "the existing backup is kept (it holds an earlier original of " + script +
+                  "); this run's script is not backed up");
+    return true;
+}
+
 bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& target,
              const std::string& backup, Diagnostics& d, Tally* tally) {
     WorkingOn working(script);
@@ -132,14 +165,9 @@ bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& 
         d.Error(script, 0, ReadFailure(error));
         return false;
     }
-    if (!backup.empty()) {
-        SafeOutput copy;
-        if (!copy.Open(script + backup, d, false, script)) return false;
-        copy.Write(bytes);
-        if (!copy.Commit(d)) return false;
-    }
+    if (!backup.empty() && !Backup(script, script + backup, bytes, d)) return false;
     SafeOutput out;
-    if (!out.Open(target, d, target == script)) return false;
+    if (!out.Open(target, d)) return false;
     WriteSubstitution(dict, bytes, out,
                       [tally](ScriptWalk&, const ScriptText& t) { tally->Count(t); });
     return out.Commit(d);

@@ -355,63 +355,71 @@ TEST_F(FaultInjection, EachEntryPointGetsTheContractsArguments) {
 }  // namespace
 
 #ifndef _WIN32
-// Safe output under a full disk, a kill in the middle of the write, and
-// SIGINT or SIGTERM: each run in a child process, whose file size limit makes
-// the disk "full" after kLimit bytes (SIGXFSZ ignored: the write fails) or
-// kills it there (SIGXFSZ's default action). The target keeps its old bytes
-// whatever happens; only a kill by SIGXFSZ, which no program can catch
-// usefully, may leave the temporary file.
+// Safe output under a full disk, the file size limit, signals, and a folder
+// that takes no temporary file: each run in a child process, whose file size
+// limit makes the disk "full" after kLimit bytes. The target keeps its old
+// bytes whatever happens, and no temporary file stays.
 namespace atomicfaults {
 
-enum class Ending { kFullDisk, kKilledMidWrite, kSigint, kSigterm };
+enum class Ending { kFullDisk, kSizeLimit, kSignal, kNoTemporary };
 
 constexpr rlim_t kLimit = 4096;
 
 // In the child: writes 3 * kLimit bytes through an AtomicFile over `target`.
-// Exits 0 when Commit() failed as it should, 1 when it succeeded.
-[[noreturn]] void WriteInChild(const std::string& target, Ending ending) {
-    if (ending == Ending::kFullDisk || ending == Ending::kKilledMidWrite) {
-        signal(SIGXFSZ, ending == Ending::kFullDisk ? SIG_IGN : SIG_DFL);
+// Exits 0 when Open() or Commit() failed as it should, 1 when it succeeded.
+[[noreturn]] void WriteInChild(const std::string& target, Ending ending, int signal) {
+    if (ending == Ending::kFullDisk || ending == Ending::kSizeLimit ||
+        ending == Ending::kNoTemporary) {
+        // SIGXFSZ at its default action would end the process mid-write.
+        if (ending == Ending::kFullDisk) std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit = {kLimit, kLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
+    // The folder is root's and 0755: nobody may add a file to it, but the
+    // target is nobody's own and writable.
+    if (ending == Ending::kNoTemporary && geteuid() == 0 && setuid(65534) != 0) _exit(3);
     fileio::AtomicFile file;
-    if (!file.Open(target)) _exit(2);
+    if (!file.Open(target)) _exit(ending == Ending::kNoTemporary ? 0 : 2);
     const std::string piece(1000, 'n');
     for (int i = 0; i < 3 * static_cast<int>(kLimit) / 1000; ++i) {
         std::fwrite(piece.data(), 1, piece.size(), file.stream());
         std::fflush(file.stream());
-        if (i == 2 && ending == Ending::kSigint) raise(SIGINT);
-        if (i == 2 && ending == Ending::kSigterm) raise(SIGTERM);
+        if (i == 2 && ending == Ending::kSignal) raise(signal);
     }
     _exit(file.Commit() ? 1 : 0);
 }
 
-TEST(AtomicFileFaults, PosixOnly_TheTargetSurvivesFullDisksKillsAndSignals) {
+TEST(AtomicFileFaults, PosixOnly_TheTargetSurvivesFullDisksSignalsAndFullFolders) {
     struct Case {
         Ending ending;
-        bool exited;  // else killed by `signal`
-        int signal;
-        bool temporaryRemoved;
+        int signal;  // that ends the child, else 0: it exits with status 0
     };
     const Case cases[] = {
-        {Ending::kFullDisk, true, 0, true},
-        {Ending::kKilledMidWrite, false, SIGXFSZ, false},
-        {Ending::kSigint, false, SIGINT, true},
-        {Ending::kSigterm, false, SIGTERM, true},
+        {Ending::kFullDisk, 0},       {Ending::kSizeLimit, 0},     {Ending::kNoTemporary, 0},
+        {Ending::kSignal, SIGINT},    {Ending::kSignal, SIGTERM},  {Ending::kSignal, SIGHUP},
+        {Ending::kSignal, SIGQUIT},   {Ending::kSignal, SIGUSR1},  {Ending::kSignal, SIGALRM},
+        {Ending::kSignal, SIGPIPE},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.ending));
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.ending)) + " " + std::to_string(c.signal));
         testutil::TempDir dir;
         const std::string target = dir.File("out.txt");
         testutil::WriteBytes(target, "old content");
+        if (c.ending == Ending::kNoTemporary) {
+            if (geteuid() == 0) {
+                ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+            } else {
+                ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+            }
+        }
         std::fflush(nullptr);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
-        if (child == 0) WriteInChild(target, c.ending);
+        if (child == 0) WriteInChild(target, c.ending, c.signal);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
-        if (c.exited) {
+        chmod(dir.path().c_str(), 0755);
+        if (c.signal == 0) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         } else {
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
@@ -421,9 +429,7 @@ TEST(AtomicFileFaults, PosixOnly_TheTargetSurvivesFullDisksKillsAndSignals) {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             files += entry.path().filename() != "out.txt";
         }
-        if (c.temporaryRemoved) {
-            EXPECT_EQ(files, 0u);
-        }
+        EXPECT_EQ(files, 0u);
     }
 }
 

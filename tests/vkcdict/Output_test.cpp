@@ -3,9 +3,11 @@
 // target as it was and no temporary file behind. Usage errors are status 2
 // too; --help and --version succeed.
 #include <filesystem>
+#include <functional>
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "VkcdictFixture.h"
@@ -121,6 +123,151 @@ TEST_F(Vkcdict, PosixOnly_OutputsKeepModesLinksAndSpecialFiles) {
         EXPECT_EQ(status, 2) << args[0];
         EXPECT_NE(Read("err.txt").find("No space left on device"), std::string::npos) << args[0];
     }
+}
+#endif
+
+#ifndef _WIN32
+// The hazards of writing where nothing may be lost, each a shell command run
+// in the test's folder (as another user where it needs a folder that takes no
+// new file: root may add files anywhere), then what must hold:
+//   - no room for a temporary file never truncates the target (vkcsubst too);
+//   - a write past the file size limit fails with a message, no leftover;
+//   - /dev/stdout and /proc/self/fd/1 go through the descriptor: appended
+//     where the shell appends, into a pipe, never over the script;
+//   - an existing backup is kept, and a link at a backup's name is never
+//     written through; a link loop or a link planted by another user in a
+//     shared folder is refused.
+TEST_F(Vkcdict, PosixOnly_HazardousOutputsLoseNothing) {
+    namespace fs = std::filesystem;
+    const bool root = geteuid() == 0;
+    std::vector<samples::Record> records;
+    for (int i = 0; i < 200; ++i) records.push_back({"text " + std::to_string(1000 - i), kOne, ""});
+    Write("d.txt", Dict(records));
+    std::string script;
+    for (int i = 0; i < 200; ++i) script += "[text " + std::to_string(900 + i) + "]\n";
+    Write("s.txt", script);
+    ASSERT_EQ(Run({"sort", "d.txt", "-o", "sorted.txt"}).status, 0);
+    const std::string sorted = Body("sorted.txt");
+    ASSERT_EQ(Run({"subst", "d.txt", "s.txt", "-o", "t.txt"}).status, 0);
+    const std::string translated = Read("t.txt");
+    ASSERT_NE(translated, script);
+    // A folder that takes no new file from the user who runs the command,
+    // holding a file that user may write.
+    ASSERT_TRUE(testutil::MakeDir(dir.File("full")));
+    Write("full/out.txt", "old");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(dir.File("s.txt").c_str(), 0666), 0);  // vkcsubst opens it for update
+    if (root) {
+        ASSERT_EQ(chown(dir.File("full/out.txt").c_str(), 65534, 65534), 0);
+    } else {
+        ASSERT_EQ(chmod(dir.File("full").c_str(), 0555), 0);
+    }
+    // A shared folder (as /tmp) with another user's link to a victim file.
+    Write("victim.txt", "victim");
+    ASSERT_TRUE(testutil::MakeDir(dir.File("shared")));
+    ASSERT_EQ(chmod(dir.File("shared").c_str(), 01777), 0);
+    fs::create_symlink(dir.File("victim.txt"), dir.File("shared/planted.txt"));
+    if (root) {
+        ASSERT_EQ(lchown(dir.File("shared/planted.txt").c_str(), 65534, 65534), 0);
+    }
+    fs::create_symlink("loop.txt", dir.File("loop.txt"));
+    fs::create_symlink("victim.txt", dir.File("s2.txt.bak"));
+    Write("s2.txt", script);
+    Write("s3.txt", script);
+    Write("s4.txt", script);
+    Write("big.txt", "old");
+    const std::string dict = std::string("'") + VKCDICT_PATH + "' ";
+    const std::string subst = std::string("'") + VKCSUBST_PATH + "' 2 ";
+    const std::string other = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const auto body = [](const std::string& bytes) {
+        const size_t at = bytes.find("\r\n\r\n\r\n");
+        return at == std::string::npos ? bytes : bytes.substr(at);
+    };
+    struct Row {
+        const char* what;
+        std::string command;
+        std::function<void(int status, const std::string& err)> check;
+    };
+    const Row rows[] = {
+        {"vkcsubst, no room for a temporary file",
+         other + "sh -c \"ulimit -f 1; exec " + subst + "s.txt d.txt full/out.txt\"",
+         [&](int status, const std::string&) {
+             EXPECT_EQ(status, 0);
+             EXPECT_EQ(Read("full/out.txt"), "old");
+         }},
+        {"sort, no room for a temporary file",
+         other + "sh -c \"ulimit -f 1; exec " + dict + "sort d.txt -o full/out.txt\"",
+         [&](int status, const std::string& err) {
+             EXPECT_EQ(status, 2);
+             EXPECT_NE(err.find("no temporary file can be made beside it"), std::string::npos);
+             EXPECT_EQ(Read("full/out.txt"), "old");
+         }},
+        {"sort, over the file size limit", "ulimit -f 4; " + dict + "sort d.txt -o big.txt",
+         [&](int status, const std::string& err) {
+             EXPECT_EQ(status, 2);
+             EXPECT_NE(err.find("File too large"), std::string::npos);
+             EXPECT_EQ(Read("big.txt"), "old");
+         }},
+        {"sort to /dev/stdout, appended",
+         "echo log > log.txt && " + dict + "sort d.txt -o /dev/stdout >> log.txt",
+         [&](int status, const std::string&) {
+             EXPECT_EQ(status, 0);
+             EXPECT_EQ(Read("log.txt").substr(0, 4), "log\n");
+             EXPECT_EQ(body(Read("log.txt")), sorted);
+         }},
+        {"sort to /proc/self/fd/1, a pipe",
+         dict + "sort d.txt -o /proc/self/fd/1 | cat > piped.txt",
+         [&](int, const std::string& err) {
+             EXPECT_EQ(err.find("error"), std::string::npos) << err;
+             EXPECT_EQ(body(Read("piped.txt")), sorted);
+         }},
+        {"vkcsubst to /dev/stdout, appended",
+         "echo log > log2.txt && " + subst + "s.txt d.txt /dev/stdout >> log2.txt",
+         [&](int, const std::string&) { EXPECT_EQ(Read("log2.txt"), "log\n" + translated); }},
+        {"vkcsubst to /dev/stdout, a pipe", subst + "s.txt d.txt /dev/stdout | cat > piped2.txt",
+         [&](int, const std::string&) { EXPECT_EQ(Read("piped2.txt"), translated); }},
+        {"vkcsubst to /dev/stdout appending to the script",
+         subst + "s4.txt d.txt /dev/stdout >> s4.txt",
+         [&](int, const std::string&) { EXPECT_EQ(Read("s4.txt"), script); }},
+        {"a second --in-place run keeps the backup",
+         dict + "subst d.txt s3.txt --in-place --backup .bak && " + dict +
+             "subst d.txt s3.txt --in-place --backup .bak",
+         [&](int status, const std::string& err) {
+             EXPECT_EQ(status, 0);
+             EXPECT_NE(err.find("the existing backup is kept"), std::string::npos);
+             EXPECT_EQ(Read("s3.txt.bak"), script);
+             EXPECT_EQ(Read("s3.txt"), translated);
+         }},
+        {"a link at the backup's name", dict + "subst d.txt s2.txt --in-place --backup .bak",
+         [&](int status, const std::string&) {
+             EXPECT_EQ(status, 2);
+             EXPECT_EQ(Read("victim.txt"), "victim");
+             EXPECT_EQ(Read("s2.txt"), script);
+         }},
+        {"a link loop", dict + "sort d.txt -o loop.txt",
+         [&](int status, const std::string&) {
+             EXPECT_EQ(status, 2);
+             EXPECT_TRUE(fs::is_symlink(dir.File("loop.txt")));
+         }},
+        {"another user's link in a shared folder", dict + "sort d.txt -o shared/planted.txt",
+         [&](int status, const std::string&) {
+             EXPECT_EQ(status, root ? 2 : 0);
+             EXPECT_EQ(Read("victim.txt") == "victim", root);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        testutil::ScopedCwd cwd(dir.path());
+        const int status = testutil::RunProgram("/bin/sh", {"-c", row.command}, "", "", "err.txt");
+        row.check(status, Read("err.txt"));
+        for (const char* folder : {".", "full", "shared"}) {
+            for (const auto& entry : fs::directory_iterator(dir.File(folder))) {
+                EXPECT_EQ(entry.path().filename().string().find("vkcdict-"), std::string::npos)
+                    << entry.path();
+            }
+        }
+    }
+    chmod(dir.File("full").c_str(), 0755);
 }
 #endif
 
