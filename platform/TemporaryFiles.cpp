@@ -2,9 +2,12 @@
 // platform/TemporaryFiles.h.
 //
 // The handler may run between any two instructions of the program, so a slot
-// is published only once its name is complete (the live flag set last) and
-// withdrawn before the name may change (the flag cleared first). It calls
-// only unlink/DeleteFileA and the calls that restore the default action.
+// is published only once its name is complete (the live state set last) and
+// withdrawn before the name may change (the state cleared first). Threads
+// (a program embedding the library may save from several) claim a free slot
+// with one atomic exchange of its state, so no two take the same slot. The
+// handler calls only unlink/DeleteFileA and the calls that restore the
+// default action.
 #include "platform/TemporaryFiles.h"
 
 #include <atomic>
@@ -21,13 +24,16 @@ namespace platform {
 
 namespace {
 
+enum SlotState : int { kFree, kClaimed, kLive };
+
 char g_names[kTemporarySlots][kTemporaryNameBytes];
-volatile std::sig_atomic_t g_live[kTemporarySlots];
-bool g_installed = false;
+std::atomic<int> g_state[kTemporarySlots];
+static_assert(std::atomic<int>::is_always_lock_free, "read by a signal handler");
+std::atomic<bool> g_installed{false};
 
 void RemoveAll() {
     for (size_t i = 0; i < kTemporarySlots; ++i) {
-        if (g_live[i] == 0) continue;
+        if (g_state[i].load() != kLive) continue;
 #ifdef _WIN32
         DeleteFileA(g_names[i]);
 #else
@@ -101,9 +107,7 @@ void Install() {
 }  // namespace
 
 void PrepareForWrites() {
-    if (g_installed) return;
-    Install();
-    g_installed = true;
+    if (!g_installed.exchange(true)) Install();
 }
 
 int RememberTemporary(const char* name) {
@@ -111,10 +115,10 @@ int RememberTemporary(const char* name) {
     if (length >= kTemporaryNameBytes) return -1;
     PrepareForWrites();
     for (size_t i = 0; i < kTemporarySlots; ++i) {
-        if (g_live[i] != 0) continue;
+        int expected = kFree;
+        if (!g_state[i].compare_exchange_strong(expected, kClaimed)) continue;
         std::memcpy(g_names[i], name, length + 1);
-        std::atomic_signal_fence(std::memory_order_seq_cst);  // the name before the flag
-        g_live[i] = 1;
+        g_state[i].store(kLive);  // the name before the state
         return static_cast<int>(i);
     }
     return -1;
@@ -122,8 +126,7 @@ int RememberTemporary(const char* name) {
 
 void ForgetTemporary(int slot) {
     if (slot < 0 || static_cast<size_t>(slot) >= kTemporarySlots) return;
-    g_live[slot] = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);  // the flag before any reuse
+    g_state[slot].store(kFree);
 }
 
 }  // namespace platform

@@ -16,7 +16,7 @@
 //
 // The registry is a fixed table that the handler reads without locks or
 // allocation: at most kTemporarySlots files at a time, each name shorter
-// than kTemporaryNameBytes. Not for use from several threads at once.
+// than kTemporaryNameBytes. Threads may register and unregister at once.
 #pragma once
 
 #include <cstddef>
