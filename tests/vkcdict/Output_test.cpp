@@ -126,6 +126,34 @@ TEST_F(Vkcdict, PosixOnly_OutputsKeepModesLinksAndSpecialFiles) {
 }
 #endif
 
+// A target whose folder takes no temporary file because the temporary
+// file's name would pass the system's limit on paths (both the name beside
+// the target and the short one in its folder) is refused whole, never
+// written in place.
+TEST_F(Vkcdict, ATargetWithNoRoomForATemporaryNameIsLeftAlone) {
+#ifdef _WIN32
+    constexpr size_t kPathMax = 260;  // with the NUL
+    const char separator = '\\';
+#else
+    constexpr size_t kPathMax = 4096;
+    const char separator = '/';
+#endif
+    Write("d.txt", Dict({{"a", kOne, ""}}));
+    // A folder 13 bytes short of the limit: "a.txt" fits in it, "vkcdict-XXXXXX" does not.
+    std::string folder = dir.path();
+    while (folder.size() < kPathMax - 13) {
+        const size_t room = kPathMax - 13 - folder.size() - 1;
+        folder += separator + std::string(room < 200 ? room : 200, 'f');
+        ASSERT_TRUE(testutil::MakeDir(folder)) << folder.size();
+    }
+    const std::string target = folder + separator + "a.txt";
+    testutil::WriteBytes(target, "old");
+    const Result r = Run({"sort", "d.txt", "-o", target});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("no temporary file can be made beside it"), std::string::npos) << r.err;
+    EXPECT_EQ(testutil::ReadBytes(target), "old");
+}
+
 #ifndef _WIN32
 // The hazards of writing where nothing may be lost, each a shell command run
 // in the test's folder (as another user where it needs a folder that takes no
