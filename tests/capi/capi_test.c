@@ -576,7 +576,12 @@ static void TestSaveWritesWhatAppendWrites(void) {
 static void TestSaveFailures(void) {
     char missing[128];
     const struct WriteCase cases[] = {
+#if defined(_WIN32)
+        /* (The system's words: not the C library's.) */
+        {"capi_test_no_such_folder/x.txt", VKC_E_IO, {"capi_test_no_such_folder/x.txt: ", NULL}},
+#else
         {"capi_test_no_such_folder/x.txt", VKC_E_IO, {"capi_test_no_such_folder/x.txt: ", missing}},
+#endif
         {FOLDER, VKC_E_IO, {FOLDER ": ", "it is a folder"}},
     };
     vkc_dict* d = vkc_dict_new();
