@@ -11,7 +11,8 @@
 
 #if defined(_WIN32)
 #include <direct.h>
-#include <windows.h>
+#include <io.h>
+#include <sys/stat.h>
 #else
 #include <dirent.h>
 #include <sys/stat.h>
@@ -25,18 +26,18 @@
 static inline int EachEntry(const char* folder, void (*visit)(const char*, const char*)) {
     int count = 0;
 #if defined(_WIN32)
-    char pattern[MAX_PATH];
-    WIN32_FIND_DATAA found;
-    HANDLE search;
+    char pattern[1024];
+    struct _finddata_t found;
+    intptr_t search;
     snprintf(pattern, sizeof(pattern), "%s\\*", folder);
-    search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
+    search = _findfirst(pattern, &found);
+    if (search == -1) return 0;
     do {
-        if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
+        if (strcmp(found.name, ".") == 0 || strcmp(found.name, "..") == 0) continue;
         ++count;
-        if (visit != NULL) visit(folder, found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+        if (visit != NULL) visit(folder, found.name);
+    } while (_findnext(search, &found) == 0);
+    _findclose(search);
 #else
     DIR* listing = opendir(folder);
     struct dirent* entry;
@@ -55,7 +56,7 @@ static inline void RemoveEntry(const char* folder, const char* name) {
     char path[1024];
     snprintf(path, sizeof(path), "%s/%s", folder, name);
 #if defined(_WIN32)
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    _chmod(path, _S_IREAD | _S_IWRITE); /* a read-only file is not removed */
 #endif
     remove(path);
 }
