@@ -3,8 +3,6 @@ and against the C++ programs (piecewise matching, rewriting)."""
 import bisect
 import os
 import stat
-import subprocess
-import sys
 import threading
 
 import pytest
@@ -210,21 +208,6 @@ def test_save_replaces_whole_regular_files_only(tmp_path, case):
     if isinstance(before, int):
         assert stat.S_IMODE(target.stat().st_mode) == before
     assert sorted(os.listdir(tmp_path)) == sorted({name} | ({target.name} if before else set()))
-
-
-@pytest.mark.skipif(os.name != "posix", reason="POSIX signals")
-def test_ctrl_c_after_a_save_is_still_keyboard_interrupt(tmp_path):
-    program = (
-        "import signal, sys, vkcstringdict\n"
-        "vkcstringdict.Dictionary().save(sys.argv[1])\n"
-        "try:\n"
-        "    signal.raise_signal(signal.SIGINT)\n"
-        "    for _ in range(1000): pass\n"
-        "except KeyboardInterrupt:\n"
-        "    print('KeyboardInterrupt')\n")
-    done = subprocess.run([sys.executable, "-c", program, str(tmp_path / "d.txt")],
-                          stdout=subprocess.PIPE, check=False)
-    assert (done.returncode, done.stdout) == (0, b"KeyboardInterrupt\n")
 
 
 def test_append_to_appends(tmp_path):
