@@ -188,13 +188,14 @@ VKC_API int VKC_CALL vkc_dict_load_image(vkc_dict* d, const char* path, uint32_t
  * it, or a write or the replacement failed), with a message that names the
  * target, never the file made beside it.
  *
- * On POSIX systems the first save that makes a file beside its target sets
- * handlers for SIGINT, SIGTERM and SIGHUP that remove such a file before the
- * process ends by the signal, on every signal whose action was the default;
- * a handler the program set itself is kept (the program then ends a save as
- * it sees fit). Saves on different handles may run at once, except that they
- * make their files beside their targets one at a time: a save that waits for
- * a FIFO's reader holds up the others until it is read. */
+ * On POSIX systems the first save that makes a file beside its target sets a
+ * handler that removes such a file before the process ends by the signal, for
+ * each of SIGINT, SIGTERM and SIGHUP whose action was the default. An ignored
+ * signal stays ignored, and a handler the program set itself is kept (a
+ * program that ends from it during a save may leave that file behind).
+ * Saves on different handles may run at once, except that they make their
+ * files beside their targets one at a time: a save that waits for a FIFO's
+ * reader holds up the others until it is read. */
 VKC_API int VKC_CALL vkc_dict_save(vkc_dict* d, const char* path);
 
 /* APPENDS the dictionary text to the end of the file at `path` (taken as
