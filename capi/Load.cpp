@@ -1,14 +1,16 @@
-// Loading and saving through the C interface. The class reports a failed load
-// only as 0; the cause is read from what the load left behind: the path it
-// set (or not), the size it measured, and the failure note (dict/FailureNote.h)
-// for memory and broken records.
+// Loading through the C interface. The class reports a failed load only as 0;
+// the cause is read from what the load left behind: the path it set (or not),
+// the size it measured, and the failure note (dict/FailureNote.h) for memory
+// and broken records; a file that could not be read is looked at again.
+// Messages name a file as the caller gave it.
 #include <cstring>
 
+#include "capi/FileCause.h"
 #include "capi/Handle.h"
 #include "dict/FailureNote.h"
-#include "dict/SaveHeader.h"
 #include "dict/TextFormat.h"
 #include "fileio/FileRange.h"
+#include "platform/Win32.h"
 
 namespace {
 
@@ -45,9 +47,18 @@ uint32_t LoadNamed(vkc_dict* d, const char* name, Load load, bool* refused) {
 
 int RefusedName(vkc_dict* d, const char* operation, const char* name) {
     return Fail(d, VKC_E_ARGUMENT,
-                "%s: the file name '%.200s' is too long (260 bytes or more, counting the "
-                "current directory when the name has no folder)",
-                operation, name);
+                "%s: '%.200s': the path is longer than the %d bytes a file name may have (with "
+                "the current directory in front when it names no folder)",
+                operation, name, MAX_PATH - 1);
+}
+
+// Why the file that a load read (`read`: its name as the loader resolved it)
+// did not load, for a size the load refused.
+const char* SizeProblem(uint32_t size, const char* read) {
+    if (size == 0) return "the file is empty";
+    if (size != 0xFFFFFFFFu) return "the file is larger than 200,000,000 bytes";
+    const char* cause = capi::WhyNotReadable(read);
+    return cause != nullptr ? cause : "the file cannot be read";
 }
 
 // The result of a text load (file, text or reload) that returned `loaded`;
@@ -78,10 +89,7 @@ int TextLoadResult(vkc_dict* d, uint32_t loaded, const char* source, bool fromTe
             return Fail(d, VKC_E_OPEN, "the text is %s",
                         size == 0 ? "empty" : "larger than 200,000,000 bytes");
         }
-        return Fail(d, VKC_E_OPEN, "%.200s: %s", source,
-                    size == 0             ? "the file is empty"
-                    : size == 0xFFFFFFFFu ? "cannot open or read the file"
-                                          : "the file is larger than 200,000,000 bytes");
+        return Fail(d, VKC_E_OPEN, "%.200s: %s", source, SizeProblem(size, d->dict.path));
     }
     return Fail(d, VKC_E_FORMAT,
                 "%.200s: no record marker (mirok_res_No. after a CR LF line break): not "
@@ -108,7 +116,7 @@ int vkc_dict_load_file(vkc_dict* d, const char* path, uint32_t* count) {
             TellCount(d, count);
             return RefusedName(d, "load_file", path);
         }
-        return TextLoadResult(d, loaded, d->dict.path, false, count);
+        return TextLoadResult(d, loaded, path, false, count);
     });
 }
 
@@ -160,39 +168,13 @@ int vkc_dict_load_image(vkc_dict* d, const char* path, uint32_t* count) {
         if (loaded != 0 || d->dict.dataSize != 0) return VKC_OK;
         if (failurenote::Last().cause == failurenote::Cause::kMemory) {
             return Fail(d, VKC_E_MEMORY,
-                        "%.200s: out of memory while loading; no records are loaded", d->dict.path);
+                        "%.200s: out of memory while loading; no records are loaded", path);
         }
         const uint32_t size = static_cast<uint32_t>(ReadFileRangeA(d->dict.path, nullptr, 0, 0));
         if (!AcceptableSize(size)) {
-            return Fail(d, VKC_E_OPEN,
-                        "%.200s: cannot open or read the file, or it is empty or larger than "
-                        "200,000,000 bytes",
-                        d->dict.path);
+            return Fail(d, VKC_E_OPEN, "%.200s: %s", path, SizeProblem(size, d->dict.path));
         }
-        return Fail(d, VKC_E_FORMAT, "%.200s: not a valid binary dictionary image", d->dict.path);
-    });
-}
-
-int vkc_dict_append_to_file(vkc_dict* d, const char* path) {
-    if (d == nullptr) return capi::NullHandle();
-    if (path == nullptr) return Fail(d, VKC_E_ARGUMENT, "append_to_file: the file name is NULL");
-    return capi::Guarded(d, "append_to_file", [&] {
-        // The class adds up what its three writes report; the save is whole
-        // when that is the file text's size: header, records, terminator.
-        SYSTEMTIME now;
-        GetSystemTime(&now);
-        char header[saveheader::kBufferSize];
-        uint64_t expected = saveheader::ComposeHeader(now, header) + textformat::kTerminator.length;
-        const VKCStringDict& dict = d->dict;
-        const uint32_t records = dict.entries != nullptr ? dict.count : 0;
-        for (uint32_t i = 0; i < records; ++i) {
-            const StringEntry& e = dict.entries[i];
-            expected += textformat::kFixedRecordBytes + (e.eng != nullptr ? e.engLen : 0) +
-                        (e.chi != nullptr ? e.chiLen : 0) + (e.remark != nullptr ? e.remarkLen : 0);
-        }
-        const int32_t written = d->dict.SaveToTXTFileA(path);
-        if (written >= 0 && static_cast<uint64_t>(written) == expected) return VKC_OK;
-        return Fail(d, VKC_E_IO, "%.200s: the dictionary was not written whole", path);
+        return Fail(d, VKC_E_FORMAT, "%.200s: not a valid binary dictionary image", path);
     });
 }
 

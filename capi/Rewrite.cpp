@@ -1,5 +1,8 @@
 // vkc_rewrite: the substitution's rewriting (dict/ScriptRewrite.h) of a
-// script held in memory, into a buffer handed to the caller.
+// script held in memory, into a buffer handed to the caller. Every size is
+// checked against SIZE_MAX before it is computed, so that none wraps on a
+// 32-bit system either.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -9,6 +12,18 @@
 #include "platform/PageMemory.h"
 
 namespace {
+
+// The largest capacity of the output block: one byte is kept behind it.
+constexpr size_t kMaxCapacity = SIZE_MAX - 1;
+
+// The capacity that holds `need` bytes once the block grows: twice the larger
+// of `need` and the present capacity, or as much as a size goes. Throws
+// std::bad_alloc when no block can hold `need` bytes.
+size_t GrownCapacity(size_t capacity, size_t need) {
+    if (need > kMaxCapacity) throw std::bad_alloc();
+    const size_t base = need > capacity ? need : capacity;
+    return base <= kMaxCapacity / 2 ? 2 * base : kMaxCapacity;
+}
 
 // The rewritten script, gathered in one block that grows as needed. The block
 // always keeps a byte behind the window for the closing NUL.
@@ -27,6 +42,7 @@ public:
     }
 
 private:
+    // REQUIRES: capacity <= kMaxCapacity, and at least the bytes used.
     void Reserve(size_t capacity) {
         unsigned char* block = new unsigned char[capacity + 1];
         platform::AdviseHugePages(block, capacity + 1);
@@ -41,8 +57,8 @@ private:
     void Overflow(const void* bytes, size_t n) override {
         const size_t used = static_cast<size_t>(at_ - block_);
         const size_t capacity = static_cast<size_t>(end_ - block_);
-        if (n > SIZE_MAX / 2 - used) throw std::bad_alloc();
-        Reserve(capacity > n + used ? 2 * capacity : 2 * (n + used));
+        if (n > kMaxCapacity - used) throw std::bad_alloc();
+        Reserve(GrownCapacity(capacity, used + n));
         std::memcpy(at_, bytes, n);
         at_ += n;
     }
@@ -52,10 +68,16 @@ private:
 
 // Room for the rewritten script: the script's size and half as much again,
 // enough for most translations; pages never written are never touched.
+// REQUIRES: length <= PTRDIFF_MAX, so that the result is at most kMaxCapacity.
 size_t ExpectedSize(size_t length) {
     const size_t extra = length / 2 + 64;
-    return length <= SIZE_MAX / 2 - extra ? length + extra : length;
+    return length <= kMaxCapacity - extra ? length + extra : length;
 }
+
+// No block of memory is longer than PTRDIFF_MAX bytes (pointers into it could
+// not be subtracted), so a longer script is no script.
+constexpr size_t kMaxScript = static_cast<size_t>(PTRDIFF_MAX);
+static_assert(kMaxScript <= kMaxCapacity, "every script fits the output's first block");
 
 }  // namespace
 
@@ -70,6 +92,10 @@ int vkc_rewrite(vkc_dict* d, const void* script, size_t length, char** out, size
     }
     if (script == nullptr && length != 0) {
         return capi::Fail(d, VKC_E_ARGUMENT, "rewrite: the script is NULL");
+    }
+    if (length > kMaxScript) {
+        return capi::Fail(d, VKC_E_ARGUMENT,
+                          "rewrite: the script's length is larger than any block of memory");
     }
     return capi::Guarded(d, "rewrite", [&] {
         BufferOutput output(ExpectedSize(length));

@@ -14,17 +14,21 @@
  *   VKC_NOT_FOUND   1  a lookup found nothing. Not an error: the message of
  *                      vkc_dict_last_error is left as it was.
  *   VKC_E_ARGUMENT -1  a NULL handle, a NULL where the operation gives NULL no
- *                      meaning, or an argument the operation cannot take (a
- *                      file name of 260 bytes or more, or one that becomes
- *                      that long once taken from the current directory).
- *                      Nothing changes.
+ *                      meaning, or an argument the operation cannot take: a
+ *                      path longer than the 259 bytes a file name may have
+ *                      (for a load, also one that becomes that long once
+ *                      taken from the current directory; vkc_dict_save has
+ *                      no such limit), or a length larger than any block of
+ *                      memory. Nothing changes; the message says which.
  *   VKC_E_MEMORY   -2  memory ran out. The dictionary is as it was before the
  *                      call, except after a load, which drops the former
  *                      content before it allocates (the dictionary is then
  *                      empty; see the loads).
- *   VKC_E_OPEN     -3  the file is missing, unreadable, empty or larger than
- *                      200,000,000 bytes (for vkc_dict_load_string: the text
- *                      is empty or larger than that).
+ *   VKC_E_OPEN     -3  the file is missing, unreadable, a folder, empty or
+ *                      larger than 200,000,000 bytes (for
+ *                      vkc_dict_load_string: the text is empty or larger than
+ *                      that); the message names the file and the cause, in
+ *                      the system's words where the system refused it.
  *   VKC_E_FORMAT   -4  the data is not what the load reads: dictionary text
  *                      without a single record marker, or a file that is not
  *                      a valid binary image.
@@ -34,7 +38,8 @@
  *                      the missing marker and k.
  *   VKC_E_RANGE    -6  a record index out of range.
  *   VKC_E_IO       -7  a write failed (the file could not be opened, or a
- *                      piece of it was not written whole).
+ *                      piece of it was not written whole); the message names
+ *                      the file and the cause.
  * Every failing call (a negative result) on a handle leaves a short message
  * that vkc_dict_last_error returns.
  *
@@ -159,14 +164,47 @@ VKC_API int VKC_CALL vkc_dict_reload(vkc_dict* d, uint32_t* count);
  * VKC_E_OPEN or VKC_E_FORMAT. */
 VKC_API int VKC_CALL vkc_dict_load_image(vkc_dict* d, const char* path, uint32_t* count);
 
-/* ---- Saving */
+/* ---- Saving. Both write the whole dictionary as dictionary text: a header
+ * line with the time of writing, the records numbered from 0 by their
+ * position, the terminator. */
 
-/* APPENDS the whole dictionary as dictionary text (a header line with the
- * time of writing, the records numbered from 0, the terminator) to the file
- * at `path` (taken as given, created when missing). To replace a file, write
- * to a new file and rename it. VKC_OK; VKC_E_ARGUMENT; VKC_E_MEMORY (nothing
- * written); VKC_E_IO when a piece was not written whole (what was written
- * stays). */
+/* Writes the dictionary as the file at `path` (taken as given; a relative
+ * path from the current directory), replacing the file whole or not at all:
+ * the text goes to a new file beside the target, which takes the target's
+ * place in one step (a rename) only once it is complete. On any failure the
+ * target is as it was and no new file stays behind. What the user set on the
+ * target is kept:
+ *   - a symbolic link is followed, and the file it reaches is replaced, so
+ *     the link stays a link;
+ *   - the new file gets the replaced file's permission bits and, where the
+ *     process may set them, its owner and group (Windows: its attributes);
+ *   - a read-only target (no write permission) is refused;
+ *   - a target that is no regular file (a FIFO, a device) is written into
+ *     directly, never replaced; a FIFO's write waits for its reader.
+ * A file with several hard links is replaced under the name given; its other
+ * names keep the old content. The path may be as long as the system allows.
+ * VKC_OK; VKC_E_ARGUMENT (NULL `d` or `path`, an empty `path`); VKC_E_MEMORY;
+ * VKC_E_IO (the target is a folder or read-only, no file can be made beside
+ * it, or a write or the replacement failed), with a message that names the
+ * target, never the file made beside it.
+ *
+ * On POSIX systems the first save sets a handler that removes the file made
+ * beside the target before the process ends by a signal, for each signal
+ * from outside the process that ends it by default (SIGINT, SIGTERM, SIGHUP,
+ * SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, ...) whose action is still the
+ * default, and ignores SIGXFSZ if it was at its default, so that a write past
+ * the file size limit fails instead. An ignored signal stays ignored, and a
+ * handler the program set itself is kept (a program that ends from it during
+ * a save may leave that file behind). Saves on different handles may run at
+ * once. */
+VKC_API int VKC_CALL vkc_dict_save(vkc_dict* d, const char* path);
+
+/* APPENDS the dictionary text to the end of the file at `path` (taken as
+ * given, created when missing): the library's own writer, which writes the
+ * file in three pieces in place; to replace a file, use vkc_dict_save.
+ * VKC_OK; VKC_E_ARGUMENT (also for a path longer than 259 bytes);
+ * VKC_E_MEMORY (nothing written); VKC_E_IO when the file could not be opened
+ * or a piece was not written whole (what was written stays). */
 VKC_API int VKC_CALL vkc_dict_append_to_file(vkc_dict* d, const char* path);
 
 /* ---- Records */
@@ -253,8 +291,9 @@ VKC_API int VKC_CALL vkc_dict_match_capacity(vkc_dict* d, uint32_t* capacity);
  * writes for the same script and dictionary.
  * VKC_OK with *out a new buffer of *out_length bytes (followed by a NUL not
  * counted; never NULL), owned by the caller and released with
- * vkc_buffer_free; VKC_E_ARGUMENT (NULL `d`, `out` or `out_length`, or NULL
- * `script` with a length); VKC_E_MEMORY. On failure *out is NULL and
+ * vkc_buffer_free; VKC_E_ARGUMENT (NULL `d`, `out` or `out_length`, NULL
+ * `script` with a length, or a length above PTRDIFF_MAX, which no block of
+ * memory has); VKC_E_MEMORY. On failure *out is NULL and
  * *out_length 0. The dictionary's records and the pointers handed out stay
  * valid. */
 VKC_API int VKC_CALL vkc_rewrite(vkc_dict* d, const void* script, size_t length, char** out,

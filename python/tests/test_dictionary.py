@@ -161,33 +161,64 @@ def test_loading_failures_and_images(tmp_path):
         vkc.Dictionary.load_image(path)
 
 
-def test_save_replaces_whole_files_and_append_to_appends(tmp_path, monkeypatch):
+# What stands at dict.txt before the save (None, a file's mode, or "fifo"),
+# the name saved to, and the words of the refusal (None: the save is made).
+SAVE_CASES = {
+    "new file": (None, "dict.txt", None),
+    "mode kept": (0o640, "dict.txt", None),
+    "through a link": (0o640, "link.txt", None),
+    "FIFO with a reader": ("fifo", "dict.txt", None),
+    "name of 250 bytes": (None, "n" * 250, None),
+    "read-only file": (0o444, "dict.txt", "read-only"),
+}
+
+
+@pytest.mark.skipif(os.name != "posix", reason="modes, links and FIFOs as POSIX has them")
+@pytest.mark.parametrize("case", sorted(SAVE_CASES))
+def test_save_replaces_whole_regular_files_only(tmp_path, case):
+    before, name, refusal = SAVE_CASES[case]
+    records = [(b"Start", "开始".encode("gbk"), b""), (b"Zebra", b"", b"animal")]
+    d = vkc.Dictionary.loads(dictionary_text(records))
+    target, path = tmp_path / "dict.txt", tmp_path / name
+    reader = None
+    if before == "fifo":
+        os.mkfifo(target)
+        reader = os.open(target, os.O_RDONLY | os.O_NONBLOCK)  # the text fits in the pipe
+    elif before is not None:
+        target.write_bytes(b"old")
+        target.chmod(before)
+    if name == "link.txt":
+        path.symlink_to(target.name)
+    try:
+        if refusal:
+            with pytest.raises(vkc.Error) as caught:
+                d.save(path)
+            assert str(path) in caught.value.message and refusal in caught.value.message
+            written = b"old"
+        else:
+            d.save(path)
+            written = body(dictionary_text(records))
+        saved = os.read(reader, 1 << 16) if reader is not None else path.read_bytes()
+    finally:
+        if reader is not None:
+            os.close(reader)
+    assert (saved if refusal else body(saved)) == written
+    assert stat.S_ISFIFO(os.lstat(path).st_mode) == (before == "fifo")
+    assert path.is_symlink() == (name == "link.txt")
+    if isinstance(before, int):
+        assert stat.S_IMODE(target.stat().st_mode) == before
+    assert sorted(os.listdir(tmp_path)) == sorted({name} | ({target.name} if before else set()))
+
+
+def test_append_to_appends(tmp_path):
     d = vkc.Dictionary()
     d.add("Start", "开始".encode("gbk"))
-    target = tmp_path / "dict.txt"
-    target.write_bytes(b"old")
-    target.chmod(0o640)
-    link = tmp_path / "link.txt"
-    link.symlink_to(target.name)
-    d.save(link)
-    assert link.is_symlink() and stat.S_IMODE(target.stat().st_mode) == 0o640
-    assert list(vkc.Dictionary.load(target)) == list(d)
-
-    def failing_replace(*arguments):
-        raise OSError("no room")
-    monkeypatch.setattr(os, "replace", failing_replace)
-    d.add("More")
-    with pytest.raises(OSError):
-        d.save(target)
-    monkeypatch.undo()
-    assert sorted(os.listdir(tmp_path)) == ["dict.txt", "link.txt"]
-    assert len(vkc.Dictionary.load(target)) == 1
-    with pytest.raises(vkc.Error):
-        d.append_to(tmp_path / "no such folder" / "x.txt")
-
     d.append_to(tmp_path / "twice.txt")
     d.append_to(tmp_path / "twice.txt")
     assert (tmp_path / "twice.txt").read_bytes().count(b"mirok_res_All_End") == 2
+    with pytest.raises(vkc.Error) as caught:
+        d.append_to(tmp_path / "no such folder" / "x.txt")
+    assert "no such folder" in caught.value.message
 
 
 def test_texts_handles_and_gbk():

@@ -25,7 +25,6 @@ import collections
 import ctypes
 import functools
 import os
-import stat
 import sys
 import threading
 
@@ -331,33 +330,19 @@ class Dictionary:
         if result != _native.OK:
             self._fail(result)
 
+    @_locked
     def save(self, path):
         """Writes the dictionary as a dictionary text file at `path`,
-        replacing the file whole or not at all: it is written to a temporary
-        file in the same folder, flushed to the disk, and then renamed over
-        the target. A symbolic link is followed (its target is replaced), and
-        an existing file's permissions are kept."""
-        target = os.path.realpath(os.fspath(path))
-        folder, name = os.path.split(target)
-        try:
-            mode = stat.S_IMODE(os.stat(target).st_mode)
-        except FileNotFoundError:
-            mode = None
-        temporary = _create_temporary(folder, name)
-        try:
-            self.append_to(temporary)
-            if mode is not None and os.name == "posix":
-                os.chmod(temporary, mode)
-            with open(temporary, "r+b") as written:
-                os.fsync(written.fileno())
-            os.replace(temporary, target)
-        except BaseException:
-            try:
-                os.remove(temporary)
-            except OSError:
-                pass
-            raise
-        _sync_folder(folder)
+        replacing the file whole or not at all: the library writes a new file
+        beside the target and renames it over the target only once it is
+        complete. A symbolic link is followed (the file it reaches is
+        replaced), an existing file's permissions and owner are kept, a FIFO
+        or device is written into directly, and a read-only file is refused.
+        A failure raises Error with the library's message, which names the
+        target and the cause; the target is then as it was."""
+        result = _lib.vkc_dict_save(self._handle, _path(path))
+        if result != _native.OK:
+            self._fail(result)
 
     # -- records
 
@@ -522,30 +507,3 @@ class Dictionary:
         finally:
             _lib.vkc_buffer_free(out.value)
 
-
-def _create_temporary(folder, name):
-    """A new empty file beside `name` in `folder`, created with the mode a new
-    file gets (0666 less the umask); returns its path."""
-    while True:
-        path = os.path.join(folder, ".%s.%s.tmp" % (name, os.urandom(4).hex()))
-        try:
-            os.close(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666))
-            return path
-        except FileExistsError:
-            continue
-
-
-def _sync_folder(folder):
-    """Makes a rename in `folder` durable, where the system allows it."""
-    if os.name != "posix":
-        return
-    try:
-        descriptor = os.open(folder, os.O_RDONLY)
-    except OSError:
-        return
-    try:
-        os.fsync(descriptor)
-    except OSError:
-        pass
-    finally:
-        os.close(descriptor)

@@ -90,6 +90,7 @@ _PROTOTYPES = {
     "vkc_dict_load_string": (_I, [_P, _S, _PU32]),
     "vkc_dict_reload": (_I, [_P, _PU32]),
     "vkc_dict_load_image": (_I, [_P, _S, _PU32]),
+    "vkc_dict_save": (_I, [_P, _S]),
     "vkc_dict_append_to_file": (_I, [_P, _S]),
     "vkc_dict_count": (_I, [_P, _PU32]),
     "vkc_dict_record": (_I, [_P, _U32, _PREC]),

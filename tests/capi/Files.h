@@ -1,5 +1,6 @@
-/* Files for the C interface's tests: whole files written and read, and a
- * binary dictionary image written from texts. */
+/* Files for the C interface's tests: whole files written and read, a binary
+ * dictionary image written from texts, and folders made, emptied and
+ * counted (to see that nothing was left behind in one). */
 #ifndef VKC_TESTS_CAPI_FILES_H
 #define VKC_TESTS_CAPI_FILES_H
 
@@ -8,7 +9,67 @@
 #include <stdlib.h>
 #include <string.h>
 
+#if defined(_WIN32)
+#include <direct.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "Check.h"
+
+/* Calls `visit(folder, name)` for each entry of `folder` but "." and "..";
+ * returns the number of entries. */
+static inline int EachEntry(const char* folder, void (*visit)(const char*, const char*)) {
+    int count = 0;
+#if defined(_WIN32)
+    char pattern[1024];
+    struct _finddata_t found;
+    intptr_t search;
+    snprintf(pattern, sizeof(pattern), "%s\\*", folder);
+    search = _findfirst(pattern, &found);
+    if (search == -1) return 0;
+    do {
+        if (strcmp(found.name, ".") == 0 || strcmp(found.name, "..") == 0) continue;
+        ++count;
+        if (visit != NULL) visit(folder, found.name);
+    } while (_findnext(search, &found) == 0);
+    _findclose(search);
+#else
+    DIR* listing = opendir(folder);
+    struct dirent* entry;
+    if (listing == NULL) return 0;
+    while ((entry = readdir(listing)) != NULL) {
+        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
+        ++count;
+        if (visit != NULL) visit(folder, entry->d_name);
+    }
+    closedir(listing);
+#endif
+    return count;
+}
+
+static inline void RemoveEntry(const char* folder, const char* name) {
+    char path[1024];
+    snprintf(path, sizeof(path), "%s/%s", folder, name);
+#if defined(_WIN32)
+    _chmod(path, _S_IREAD | _S_IWRITE); /* a read-only file is not removed */
+#endif
+    remove(path);
+}
+
+/* `folder` made when missing, and emptied of files. */
+static inline void FreshFolder(const char* folder) {
+#if defined(_WIN32)
+    _mkdir(folder);
+#else
+    mkdir(folder, 0777);
+#endif
+    EachEntry(folder, RemoveEntry);
+}
 
 static inline void WriteWhole(const char* path, const void* bytes, size_t length) {
     FILE* f = fopen(path, "wb");

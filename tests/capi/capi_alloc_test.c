@@ -1,7 +1,7 @@
 /* Memory running out at each allocation of each operation of the C interface:
  * the operation gives VKC_E_MEMORY (vkc_dict_new: NULL) with a message, the
  * dictionary stays as it was (a load: empty, or as it was), it works on
- * afterwards, and nothing leaks. The C interface is linked statically with an
+ * afterwards, nothing leaks, and a save leaves no file behind. The C interface is linked statically with an
  * allocator that fails its k-th allocation on request (AllocShim.cpp). */
 #include <stdint.h>
 #include <stdio.h>
@@ -20,6 +20,7 @@ int64_t vkc_test_outstanding(void);
 #define DICT_FILE "capi_alloc_dict.txt"
 #define IMAGE_FILE "capi_alloc_image.bin"
 #define SAVE_FILE "capi_alloc_saved.txt"
+#define SAVE_FOLDER "capi_alloc_save"
 /* Longer than anything in the dictionary: setting it grows the pool. */
 #define LONG_TEXT "a text longer than every text the dictionary holds, so that it is appended"
 
@@ -57,6 +58,7 @@ static int LoadFile(vkc_dict* d) { return vkc_dict_load_file(d, DICT_FILE, NULL)
 static int Reload(vkc_dict* d) { return vkc_dict_reload(d, NULL); }
 static int LoadImage(vkc_dict* d) { return vkc_dict_load_image(d, IMAGE_FILE, NULL); }
 static int Append(vkc_dict* d) { return vkc_dict_append_to_file(d, SAVE_FILE); }
+static int Save(vkc_dict* d) { return vkc_dict_save(d, SAVE_FOLDER "/dict.txt"); }
 static int Find(vkc_dict* d) {
     vkc_record r;
     return vkc_dict_find(d, " Hello world ", &r, NULL);
@@ -95,6 +97,7 @@ struct Step {
     int (*run)(vkc_dict*);
     int success; /* its result when memory suffices */
     int load;    /* a load: on failure the content may be gone */
+    const char* folder; /* a folder that holds one file before and after, or NULL */
 };
 
 /* Runs `step` with the k-th allocation failing, for k = 1, 2, ... until the
@@ -123,6 +126,11 @@ static void Sweep(const struct Step* step) {
             ++g_failures;
         } else {
             CHECK(strstr(vkc_dict_last_error(d), "memory") != NULL);
+            if (step->folder != NULL && EachEntry(step->folder, NULL) != 1) {
+                fprintf(stderr, "%s, allocation %lu failing: a file was left behind\n",
+                        step->name, (unsigned long)k);
+                ++g_failures;
+            }
             if (!step->load && (before != after || memcmp(was, now, before) != 0)) {
                 fprintf(stderr, "%s, allocation %lu failing: the dictionary changed\n",
                         step->name, (unsigned long)k);
@@ -142,28 +150,31 @@ static void Sweep(const struct Step* step) {
 int main(void) {
     static const char* const kImage[] = {"a", "A", "", "b", "B", "r"};
     static const struct Step kSteps[] = {
-        {"load_string", LoadString, VKC_OK, 1},
-        {"load_file", LoadFile, VKC_OK, 1},
-        {"reload", Reload, VKC_OK, 1},
-        {"load_image", LoadImage, VKC_OK, 1},
-        {"append_to_file", Append, VKC_OK, 0},
-        {"find", Find, VKC_OK, 0},
-        {"find_index", FindIndex, VKC_OK, 0},
-        {"add", Add, VKC_OK, 0},
-        {"add existing", AddExisting, VKC_OK, 0},
-        {"insert_blank", InsertBlank, VKC_OK, 0},
-        {"set_eng", SetEng, VKC_OK, 0},
-        {"set_chi", SetChi, VKC_OK, 0},
-        {"set_remark", SetRemark, VKC_OK, 0},
-        {"match", Match, 1, 0},
-        {"match_capacity", MatchCapacity, VKC_OK, 0},
-        {"rewrite", Rewrite, VKC_OK, 0},
+        {"load_string", LoadString, VKC_OK, 1, NULL},
+        {"load_file", LoadFile, VKC_OK, 1, NULL},
+        {"reload", Reload, VKC_OK, 1, NULL},
+        {"load_image", LoadImage, VKC_OK, 1, NULL},
+        {"append_to_file", Append, VKC_OK, 0, NULL},
+        {"save", Save, VKC_OK, 0, SAVE_FOLDER},
+        {"find", Find, VKC_OK, 0, NULL},
+        {"find_index", FindIndex, VKC_OK, 0, NULL},
+        {"add", Add, VKC_OK, 0, NULL},
+        {"add existing", AddExisting, VKC_OK, 0, NULL},
+        {"insert_blank", InsertBlank, VKC_OK, 0, NULL},
+        {"set_eng", SetEng, VKC_OK, 0, NULL},
+        {"set_chi", SetChi, VKC_OK, 0, NULL},
+        {"set_remark", SetRemark, VKC_OK, 0, NULL},
+        {"match", Match, 1, 0, NULL},
+        {"match_capacity", MatchCapacity, VKC_OK, 0, NULL},
+        {"rewrite", Rewrite, VKC_OK, 0, NULL},
     };
     int64_t outstanding;
     uint64_t k;
     size_t i;
     WriteWhole(DICT_FILE, VKC_THREE, strlen(VKC_THREE));
     WriteImage(IMAGE_FILE, kImage, 2);
+    FreshFolder(SAVE_FOLDER);
+    WriteWhole(SAVE_FOLDER "/dict.txt", VKC_THREE, strlen(VKC_THREE));
     outstanding = vkc_test_outstanding();
 
     for (k = 1;; ++k) {
@@ -178,6 +189,7 @@ int main(void) {
     }
     for (i = 0; i < sizeof(kSteps) / sizeof(kSteps[0]); ++i) Sweep(&kSteps[i]);
     remove(SAVE_FILE);
+    FreshFolder(SAVE_FOLDER);
 
     CHECK_RESULT(vkc_test_outstanding(), outstanding);
     if (g_failures != 0) {

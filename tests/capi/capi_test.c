@@ -11,6 +11,7 @@
 #define _POSIX_C_SOURCE 200809L
 #endif
 
+#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,6 +22,9 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -69,6 +73,7 @@ static void TestNullHandle(void) {
     CHECK_RESULT(vkc_dict_reload(NULL, &n), VKC_E_ARGUMENT);
     CHECK_RESULT(vkc_dict_load_image(NULL, "a", &n), VKC_E_ARGUMENT);
     CHECK_RESULT(vkc_dict_append_to_file(NULL, "a"), VKC_E_ARGUMENT);
+    CHECK_RESULT(vkc_dict_save(NULL, "a"), VKC_E_ARGUMENT);
     CHECK_RESULT(vkc_dict_count(NULL, &n), VKC_E_ARGUMENT);
     CHECK_RESULT(vkc_dict_record(NULL, 0, &record), VKC_E_ARGUMENT);
     CHECK_RESULT(vkc_dict_find(NULL, "a", &record, &n), VKC_E_ARGUMENT);
@@ -112,6 +117,8 @@ static void TestNullArguments(void) {
     CHECK_ARGUMENT(vkc_dict_load_string(d, NULL, &n));
     CHECK_ARGUMENT(vkc_dict_load_image(d, NULL, &n));
     CHECK_ARGUMENT(vkc_dict_append_to_file(d, NULL));
+    CHECK_ARGUMENT(vkc_dict_save(d, NULL));
+    CHECK_ARGUMENT(vkc_dict_save(d, ""));
     CHECK_ARGUMENT(vkc_dict_count(d, NULL));
     CHECK_ARGUMENT(vkc_dict_record(d, 0, NULL));
     CHECK_ARGUMENT(vkc_dict_find(d, NULL, &record, NULL));
@@ -159,7 +166,20 @@ struct LoadCase {
     int result;
     uint32_t count;
     const char* message[2];
+    int skip; /* the case cannot be made here */
 };
+
+/* The folder the tests use as a file that is none. */
+#define FOLDER "capi_test_folder"
+
+/* True where a file's read permission binds (not on Windows, not for root). */
+static int ReadPermissionBinds(void) {
+#if defined(_WIN32)
+    return 0;
+#else
+    return geteuid() != 0;
+#endif
+}
 
 static void TestLoads(void) {
     static const char* const kImage[] = {"b-first", "B", "", "a-second", "A", "r"};
@@ -169,25 +189,34 @@ static void TestLoads(void) {
     const char kBrokenEng[] = VKC_HEADER VKC_RECORD("00000000", "a", "A", "")
         "\r\nmirok_res_No.00000001\r\nENG\r\n" VKC_END;
     char longName[301];
+    char missing[128];
+    char denied[128];
     const struct LoadCase cases[] = {
-        {"three records", 0, NULL, VKC_THREE, VKC_OK, 3, {"", ""}},
-        {"empty text", 0, NULL, "", VKC_E_OPEN, 3, {"empty", ""}},
+        {"three records", 0, NULL, VKC_THREE, VKC_OK, 3, {"", ""}, 0},
+        {"empty text", 0, NULL, "", VKC_E_OPEN, 3, {"empty", ""}, 0},
         {"no record marker", 0, NULL, "mirok_res_No.1\nLF only", VKC_E_FORMAT, 0,
-         {"no record marker", ""}},
+         {"no record marker", ""}, 0},
         {"remark end missing", 0, NULL, kBrokenRemark, VKC_E_BROKEN, 2,
-         {"record 2", "mirok_res_Remark00_End"}},
+         {"record 2", "mirok_res_Remark00_End"}, 0},
         {"ENG start missing", 0, NULL, kBrokenEng, VKC_E_BROKEN, 1,
-         {"record 1", "mirok_res_ENG_Start"}},
-        {"file", 1, "capi_test_dict.txt", VKC_THREE, VKC_OK, 3, {"", ""}},
+         {"record 1", "mirok_res_ENG_Start"}, 0},
+        {"file", 1, "capi_test_dict.txt", VKC_THREE, VKC_OK, 3, {"", ""}, 0},
+        /* A file that cannot be read is named as given, with the cause. */
         {"missing file", 1, "capi_test_missing.txt", NULL, VKC_E_OPEN, 3,
-         {"capi_test_missing.txt", "cannot open"}},
-        {"empty file", 1, "capi_test_empty.txt", "", VKC_E_OPEN, 3, {"empty", ""}},
-        {"oversized file", 1, "capi_test_huge.txt", NULL, VKC_E_OPEN, 3, {"200,000,000", ""}},
-        {"name too long", 1, longName, NULL, VKC_E_ARGUMENT, 3, {"too long", ""}},
-        {"image", 2, "capi_test_image.bin", NULL, VKC_OK, 2, {"", ""}},
-        {"image of no records", 2, "capi_test_image0.bin", NULL, VKC_OK, 0, {"", ""}},
-        {"text as image", 2, "capi_test_dict.txt", NULL, VKC_E_FORMAT, 0, {"image", ""}},
-        {"missing image", 2, "capi_test_missing.bin", NULL, VKC_E_OPEN, 0, {"cannot open", ""}},
+         {"capi_test_missing.txt", missing}, 0},
+        {"folder", 1, FOLDER, NULL, VKC_E_OPEN, 3, {"it is a folder", ""}, 0},
+        {"unreadable file", 1, "capi_test_unreadable.txt", NULL, VKC_E_OPEN, 3,
+         {"capi_test_unreadable.txt", denied}, !ReadPermissionBinds()},
+        {"empty file", 1, "capi_test_empty.txt", "", VKC_E_OPEN, 3, {"empty", ""}, 0},
+        {"oversized file", 1, "capi_test_huge.txt", NULL, VKC_E_OPEN, 3, {"200,000,000", ""}, 0},
+        {"name too long", 1, longName, NULL, VKC_E_ARGUMENT, 3, {"259 bytes", ""}, 0},
+        {"image", 2, "capi_test_image.bin", NULL, VKC_OK, 2, {"", ""}, 0},
+        {"image of no records", 2, "capi_test_image0.bin", NULL, VKC_OK, 0, {"", ""}, 0},
+        {"text as image", 2, "capi_test_dict.txt", NULL, VKC_E_FORMAT, 0, {"image", ""}, 0},
+        {"missing image", 2, "capi_test_missing.bin", NULL, VKC_E_OPEN, 0, {missing, ""}, 0},
+        {"folder as image", 2, FOLDER, NULL, VKC_E_OPEN, 0, {"it is a folder", ""}, 0},
+        {"empty image", 2, "capi_test_empty.txt", NULL, VKC_E_OPEN, 0, {"empty", ""}, 0},
+        {"image name too long", 2, longName, NULL, VKC_E_ARGUMENT, 3, {"259 bytes", ""}, 0},
     };
     size_t i;
     vkc_dict* d = vkc_dict_new();
@@ -200,6 +229,14 @@ static void TestLoads(void) {
     }
     memset(longName, 'n', 300);
     longName[300] = '\0';
+    /* The system's words for the causes. */
+    snprintf(missing, sizeof(missing), "%s", strerror(ENOENT));
+    snprintf(denied, sizeof(denied), "%s", strerror(EACCES));
+    FreshFolder(FOLDER);
+    WriteWhole("capi_test_unreadable.txt", VKC_THREE, strlen(VKC_THREE));
+#if !defined(_WIN32)
+    chmod("capi_test_unreadable.txt", 0);
+#endif
     WriteWhole("capi_test_dict.txt", VKC_THREE, strlen(VKC_THREE));
     WriteWhole("capi_test_empty.txt", "", 0);
     WriteImage("capi_test_image.bin", kImage, 2);
@@ -211,6 +248,7 @@ static void TestLoads(void) {
         uint32_t count = 12345;
         int result;
         int k;
+        if (c->skip) continue;
         /* Each case starts from the three records, so that what stays shows. */
         CHECK_RESULT(vkc_dict_load_string(d, VKC_THREE, NULL), VKC_OK);
         result = c->how == 0   ? vkc_dict_load_string(d, c->text, &count)
@@ -228,6 +266,13 @@ static void TestLoads(void) {
                         vkc_dict_last_error(d), c->message[k]);
                 ++g_failures;
             }
+        }
+        /* A file that did not load is named as the caller named it. */
+        if (c->how != 0 && (result == VKC_E_OPEN || result == VKC_E_FORMAT) &&
+            strncmp(vkc_dict_last_error(d), c->path, strlen(c->path)) != 0) {
+            fprintf(stderr, "load case '%s': message '%s' does not begin with the name given\n",
+                    c->name, vkc_dict_last_error(d));
+            ++g_failures;
         }
     }
 
@@ -248,6 +293,7 @@ static void TestLoads(void) {
     }
     vkc_dict_free(d);
     remove("capi_test_huge.txt");
+    remove("capi_test_unreadable.txt");
 }
 
 /* ---- Records, lookups and edits against a plain model */
@@ -413,11 +459,187 @@ static void TestAppend(void) {
     CHECK_RESULT(vkc_dict_append_to_file(d, "capi_test_saved.txt"), VKC_OK);
     free(ReadWhole("capi_test_saved.txt", &twice));
     CHECK(twice == 2 * once);
-    CHECK_RESULT(vkc_dict_append_to_file(d, "capi_test_no_such_folder/x.txt"), VKC_E_IO);
-    CHECK(strstr(vkc_dict_last_error(d), "not written") != NULL);
     vkc_dict_free(d);
     vkc_dict_free(again);
 }
+
+/* True when two dictionary texts are the same after their header lines,
+ * which hold the time of writing. */
+static int SameBody(const char* a, size_t aLength, const char* b, size_t bLength) {
+    size_t aHeader = 0;
+    size_t bHeader = 0;
+    while (aHeader + 1 < aLength && memcmp(a + aHeader, "\r\n", 2) != 0) ++aHeader;
+    while (bHeader + 1 < bLength && memcmp(b + bHeader, "\r\n", 2) != 0) ++bHeader;
+    return aHeader == bHeader && aLength == bLength &&
+           memcmp(a + aHeader, b + bHeader, aLength - aHeader) == 0;
+}
+
+/* The bytes of a save are those the appending writer writes to an empty file:
+ * for no records, records loaded, records with empty texts, an image's. */
+static void TestSaveWritesWhatAppendWrites(void) {
+    static const char* const kImage[] = {"b-first", "B", "", "a-second", "A", "r"};
+    vkc_dict* d = vkc_dict_new();
+    int step;
+    WriteImage("capi_test_image.bin", kImage, 2);
+    for (step = 0; step < 4; ++step) {
+        size_t savedLength = 0;
+        size_t appendedLength = 0;
+        char* saved;
+        char* appended;
+        if (step == 1) CHECK_RESULT(vkc_dict_load_string(d, VKC_THREE, NULL), VKC_OK);
+        if (step == 2) {
+            CHECK_RESULT(vkc_dict_insert_blank(d, 1, NULL), VKC_OK);
+            CHECK_RESULT(vkc_dict_set_chi(d, 3, NULL), VKC_OK);
+        }
+        if (step == 3) CHECK_RESULT(vkc_dict_load_image(d, "capi_test_image.bin", NULL), VKC_OK);
+        remove("capi_test_appended.txt");
+        CHECK_RESULT(vkc_dict_append_to_file(d, "capi_test_appended.txt"), VKC_OK);
+        /* Twice: a save replaces what was there. */
+        CHECK_RESULT(vkc_dict_save(d, "capi_test_saved.txt"), VKC_OK);
+        CHECK_RESULT(vkc_dict_save(d, "capi_test_saved.txt"), VKC_OK);
+        saved = ReadWhole("capi_test_saved.txt", &savedLength);
+        appended = ReadWhole("capi_test_appended.txt", &appendedLength);
+        if (saved == NULL || appended == NULL ||
+            !SameBody(saved, savedLength, appended, appendedLength)) {
+            fprintf(stderr, "save, step %d: %lu bytes saved, %lu appended, and they differ\n", step,
+                    (unsigned long)savedLength, (unsigned long)appendedLength);
+            ++g_failures;
+        }
+        free(saved);
+        free(appended);
+    }
+    vkc_dict_free(d);
+}
+
+/* Writes that fail change nothing in FOLDER, say why, and name the file as
+ * given (a save never names the file it made beside its target); a name is
+ * refused only beyond 259 bytes. */
+static void TestWriteFailures(void) {
+    struct WriteCase {
+        int save; /* vkc_dict_save, or vkc_dict_append_to_file */
+        const char* path;
+        int result;
+        const char* message[2];
+    };
+    char longest[300];
+    char tooLong[300];
+    char missing[128];
+#define NO_FOLDER "capi_test_no_such_folder/x.txt"
+    const struct WriteCase cases[] = {
+        {0, NO_FOLDER, VKC_E_IO, {NO_FOLDER ": ", missing}},
+        {0, FOLDER, VKC_E_IO, {FOLDER ": ", "it is a folder"}},
+        {0, tooLong, VKC_E_ARGUMENT, {"259 bytes", NULL}},
+        {1, FOLDER, VKC_E_IO, {FOLDER ": ", "it is a folder"}},
+#if defined(_WIN32)
+        /* (The system's words: not the C library's.) */
+        {1, NO_FOLDER, VKC_E_IO, {NO_FOLDER ": ", NULL}},
+#else
+        {1, NO_FOLDER, VKC_E_IO, {NO_FOLDER ": ", missing}},
+        /* (Windows counts the current folder in.) */
+        {0, longest, VKC_OK, {NULL, NULL}},
+        {0, "/dev/full", VKC_E_IO, {"/dev/full: ", "fell short"}},
+#endif
+    };
+#undef NO_FOLDER
+    vkc_dict* d = vkc_dict_new();
+    size_t i;
+    int k;
+    snprintf(missing, sizeof(missing), "%s", strerror(ENOENT));
+    FreshFolder(FOLDER);
+    /* 259 and 260 bytes, in a folder so that no part of the name is too long. */
+    memset(longest, 'n', sizeof(longest));
+    memcpy(longest, FOLDER "/", strlen(FOLDER "/"));
+    longest[259] = '\0';
+    memcpy(tooLong, longest, 259);
+    tooLong[259] = 'n';
+    tooLong[260] = '\0';
+    CHECK_RESULT(vkc_dict_load_string(d, VKC_THREE, NULL), VKC_OK);
+    for (i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        const struct WriteCase* c = &cases[i];
+        const int result =
+            c->save ? vkc_dict_save(d, c->path) : vkc_dict_append_to_file(d, c->path);
+        const char* message = vkc_dict_last_error(d);
+        if (result != c->result) {
+            fprintf(stderr, "write case %lu: result %d, expected %d (%s)\n", (unsigned long)i,
+                    result, c->result, message);
+            ++g_failures;
+        }
+        for (k = 0; k < 2; ++k) {
+            if (c->message[k] != NULL && strstr(message, c->message[k]) == NULL) {
+                fprintf(stderr, "write case %lu: message '%s' lacks '%s'\n", (unsigned long)i,
+                        message, c->message[k]);
+                ++g_failures;
+            }
+        }
+        if (c->save) CHECK(strstr(message, "vkcdict-") == NULL);
+        if (c->result != VKC_OK) CHECK(EachEntry(FOLDER, NULL) == 0);
+        FreshFolder(FOLDER);
+    }
+    vkc_dict_free(d);
+}
+
+#if !defined(_WIN32)
+
+/* A save whose writes fail (a limit on file sizes) leaves the target and its
+ * folder as they were and tells the system's cause. */
+static void TestSaveCutShort(void) {
+    const char target[] = FOLDER "/dict.txt";
+    struct rlimit limit;
+    struct rlimit cut;
+    vkc_dict* d = vkc_dict_new();
+    size_t length = 0;
+    char* content;
+    int k;
+    CHECK_RESULT(vkc_dict_load_string(d, VKC_THREE, NULL), VKC_OK);
+    for (k = 0; k < 30; ++k) { /* over the limit below */
+        char key[16];
+        sprintf(key, "key %d", k);
+        CHECK_RESULT(vkc_dict_add(d, key, "CHI", NULL, NULL, NULL), VKC_OK);
+    }
+    FreshFolder(FOLDER);
+    WriteWhole(target, "old", 3);
+    CHECK(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    cut = limit;
+    cut.rlim_cur = 1000;
+    signal(SIGXFSZ, SIG_IGN);
+    CHECK(setrlimit(RLIMIT_FSIZE, &cut) == 0);
+    CHECK_RESULT(vkc_dict_save(d, target), VKC_E_IO);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    CHECK(strncmp(vkc_dict_last_error(d), target, strlen(target)) == 0);
+    CHECK(strstr(vkc_dict_last_error(d), strerror(EFBIG)) != NULL);
+    content = ReadWhole(target, &length);
+    CHECK(content != NULL && SameBytes(content, length, "old"));
+    free(content);
+    CHECK(EachEntry(FOLDER, NULL) == 1);
+    FreshFolder(FOLDER);
+    vkc_dict_free(d);
+}
+
+static void OnInterrupt(int signal) {
+    (void)signal;
+}
+
+/* A save keeps the handler the program set for SIGINT, and leaves the
+ * library's own where the action was the default (SIGTERM). Run before any
+ * other save: the library sets its handlers once. */
+static void TestSaveKeepsSignalHandlers(void) {
+    struct sigaction ours;
+    struct sigaction after;
+    vkc_dict* d = vkc_dict_new();
+    memset(&ours, 0, sizeof(ours));
+    ours.sa_handler = OnInterrupt;
+    sigemptyset(&ours.sa_mask);
+    CHECK(sigaction(SIGINT, &ours, NULL) == 0);
+    CHECK_RESULT(vkc_dict_save(d, "capi_test_signals.txt"), VKC_OK);
+    CHECK(sigaction(SIGINT, NULL, &after) == 0 && after.sa_handler == OnInterrupt);
+    CHECK(sigaction(SIGTERM, NULL, &after) == 0 && after.sa_handler != SIG_DFL);
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    remove("capi_test_signals.txt");
+    vkc_dict_free(d);
+}
+
+#endif /* !_WIN32 */
 
 /* ---- Piecewise matching */
 
@@ -505,6 +727,25 @@ static void CompareRewrite(const char* name, const char* script, size_t length) 
     vkc_dict_free(d);
 }
 
+/* Lengths no block of memory has are refused, whatever the script: sizes
+ * computed from them would wrap. */
+static void TestRewriteImpossibleLengths(void) {
+    static const char kScript[] = "[Apple]";
+    const size_t lengths[] = {SIZE_MAX, SIZE_MAX - 1, SIZE_MAX - 64, SIZE_MAX / 2 + 1};
+    vkc_dict* d = vkc_dict_new();
+    size_t i;
+    CHECK_RESULT(vkc_dict_load_string(d, VKC_THREE, NULL), VKC_OK);
+    for (i = 0; i < sizeof(lengths) / sizeof(lengths[0]); ++i) {
+        char* out = (char*)"x";
+        size_t length = 9;
+        CHECK_RESULT(vkc_rewrite(d, kScript, lengths[i], &out, &length), VKC_E_ARGUMENT);
+        CHECK(out == NULL && length == 0);
+        CHECK(strstr(vkc_dict_last_error(d), "length") != NULL);
+        vkc_buffer_free(out);
+    }
+    vkc_dict_free(d);
+}
+
 static void TestRewrite(void) {
     static const char* const kScripts[] = {
         VKC_EXAMPLES_DIR "/script.txt",
@@ -564,6 +805,7 @@ static void TestLoadedByName(void) {
         "vkc_version",         "vkc_dict_new",         "vkc_dict_free",
         "vkc_dict_last_error", "vkc_dict_load_file",   "vkc_dict_load_string",
         "vkc_dict_reload",     "vkc_dict_load_image",  "vkc_dict_append_to_file",
+        "vkc_dict_save",
         "vkc_dict_count",      "vkc_dict_record",      "vkc_dict_find",
         "vkc_dict_find_index", "vkc_dict_add",         "vkc_dict_insert_blank",
         "vkc_dict_set_eng",    "vkc_dict_set_chi",     "vkc_dict_set_remark",
@@ -611,6 +853,9 @@ static void TestLoadedByName(void) {
 }
 
 int main(void) {
+#if !defined(_WIN32)
+    TestSaveKeepsSignalHandlers();
+#endif
     TestVersion();
     TestNullHandle();
     TestNullArguments();
@@ -618,7 +863,13 @@ int main(void) {
     TestAgainstModel();
     TestEdits();
     TestAppend();
+    TestSaveWritesWhatAppendWrites();
+    TestWriteFailures();
+#if !defined(_WIN32)
+    TestSaveCutShort();
+#endif
     TestMatch();
+    TestRewriteImpossibleLengths();
     TestRewrite();
     TestLoadedByName();
     if (g_failures != 0) {
