@@ -3,6 +3,8 @@ and against the C++ programs (piecewise matching, rewriting)."""
 import bisect
 import os
 import stat
+import subprocess
+import sys
 import threading
 
 import pytest
@@ -208,6 +210,21 @@ def test_save_replaces_whole_regular_files_only(tmp_path, case):
     if isinstance(before, int):
         assert stat.S_IMODE(target.stat().st_mode) == before
     assert sorted(os.listdir(tmp_path)) == sorted({name} | ({target.name} if before else set()))
+
+
+@pytest.mark.skipif(os.name != "posix", reason="the process's descriptors by name are POSIX's")
+@pytest.mark.parametrize("name", ["/dev/stdout", "/proc/self/fd/1"])
+def test_save_to_a_descriptor_writes_through_it(tmp_path, name):
+    # The shell's >> appends to the log, and a pipe has no name to rename over.
+    text = dictionary_text([(b"Start", b"", b"")])
+    saving = f"import vkcstringdict as vkc; vkc.Dictionary.loads({text!r}).save({name!r})"
+    log = tmp_path / "log.txt"
+    log.write_bytes(b"log\n")
+    with open(log, "ab") as appending:
+        subprocess.run([sys.executable, "-c", saving], stdout=appending, check=True)
+    piped = subprocess.run([sys.executable, "-c", saving], stdout=subprocess.PIPE, check=True).stdout
+    assert log.read_bytes().startswith(b"log\n")
+    assert body(log.read_bytes()[4:]) == body(piped) == body(text)
 
 
 def test_append_to_appends(tmp_path):
