@@ -86,6 +86,25 @@ std::string ForStream(const std::string& bytes, bool terminal) {
     return terminal ? ToConsole(gbk::ToDisplay(bytes.data(), bytes.size())) : bytes;
 }
 
+std::string ShowName(std::string_view name) {
+    std::string text;
+    text.reserve(name.size());
+    AppendShown(name, &text);
+    return text;
+}
+
+void AppendShown(std::string_view bytes, std::string* out) {
+    size_t run = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c != 0x7F) continue;
+        out->append(bytes.data() + run, i - run);
+        out->append(HexBytes(bytes.data() + i, 1));
+        run = i + 1;
+    }
+    out->append(bytes.data() + run, bytes.size() - run);
+}
+
 std::string HexBytes(const char* data, size_t size) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string text;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace vkcdict {
 
@@ -26,6 +27,15 @@ std::string Quote(const char* data, size_t size, bool terminal, size_t limit = 7
 inline std::string Quote(const std::string& text, bool terminal) {
     return Quote(text.data(), text.size(), terminal);
 }
+
+// A file name, or any bytes that are not a dictionary text, for a message:
+// every control byte (0x00-0x1F, 0x7F) as the four characters \xNN, every
+// other byte as it is. GBK and UTF-8 names read as they are, while a name
+// cannot break its line, move the cursor or clear the screen. Applied on
+// every stream, not only on a terminal: logs end up on terminals too.
+std::string ShowName(std::string_view name);
+// The same, appended to `*out`.
+void AppendShown(std::string_view bytes, std::string* out);
 
 // Each byte as the four characters \xNN (uppercase hex), for naming bytes
 // that are not valid text.

@@ -123,13 +123,14 @@ void QaReport::Write(const QaFinding& f) {
         // Appended into one buffer kept from line to line: a run may write a
         // finding for every record.
         char number[24];
-        line.assign(file.path);
+        line.clear();
+        AppendShown(file.path, &line);
         line += ':';
         line.append(number,
                     static_cast<size_t>(std::snprintf(number, sizeof(number), "%llu",
                                                       static_cast<unsigned long long>(f.line))));
         line += ": warning: ";
-        line += f.message;
+        AppendShown(f.message, &line);  // another record's file name may be quoted
         line += " [";
         line += id;
         line += "]\n";

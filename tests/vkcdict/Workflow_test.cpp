@@ -251,6 +251,56 @@ TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
     }
 }
 
+// A crafted file name cannot rewrite the screen: every control byte of a name
+// is shown as \xNN wherever the name is printed, ordinary GBK and UTF-8 names
+// as they are, and JSON keeps its own escapes.
+TEST_F(Vkcdict, FileNamesAreShownWithTheirControlBytesEscaped) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold control bytes";
+#else
+    const std::string crafted = "bad\x1B[2J\nname.txt";
+    const std::string shown = "bad\\x1B[2J\\x0Aname.txt";
+    const std::string gbk = "\xBF\xAA\xCA\xBC.txt";
+    const std::string utf8 = "\xE5\xBC\x80\xE5\xA7\x8B.txt";
+    std::string broken = Dict({{"a", "1", ""}});
+    broken.erase(broken.rfind("mirok_res_CHI_End"));
+    Write("broken" + crafted, broken);
+    Write(gbk, broken);
+    Write(utf8, broken);
+    Write(crafted, Dict({{"Go", "Go", ""}}));
+    Write("d.txt", Dict({{"Go", kStart, ""}}));
+    Write("s.txt", "[Go]");
+    const struct {
+        std::vector<std::string> args;
+        bool toStdout;
+        std::string expected;
+    } rows[] = {
+        {{"check", "broken" + crafted}, false, "broken" + shown + ":9: error: "},
+        {{"sort", "d.txt", "-o", crafted + ".out"}, false, "written to " + shown + ".out"},
+        {{"qa", crafted}, true, shown + ":5: warning: the translation is the ENG text"},
+        {{"qa", "d.txt", crafted, "--check", "inconsistent"}, true, "\"Go\" at " + shown + ":5"},
+        {{"qa", crafted, "--format", "json"}, true, "{\"file\":\"bad\\u001b[2J\\u000aname.txt\","},
+        {{"merge", crafted, "d.txt", "-o", "m.txt"}, false, " at " + shown + ":5; keeping"},
+        {{"lookup", crafted, "Stop"}, false, shown + ": error: \"Stop\" not found"},
+        {{"stats", "d.txt", crafted}, true, shown + ": 0 texts"},
+        {{"stats", "--csv", "d.txt", crafted}, true, "\n" + shown + ",0,"},
+        {{"po-export", "d.txt", "-o", crafted + ".po"}, false, "written to " + shown + ".po"},
+        {{"check", gbk}, false, gbk + ":9: error: "},
+        {{"check", utf8}, false, utf8 + ":9: error: "},
+    };
+    for (const auto& row : rows) {
+        const Result r = Run(row.args);
+        const std::string& stream = row.toStdout ? r.out : r.err;
+        EXPECT_NE(stream.find(row.expected), std::string::npos)
+            << row.args[0] << " " << row.args[1] << "\n"
+            << stream;
+        const std::string both = r.out + r.err;
+        EXPECT_EQ(both.find('\x1B'), std::string::npos) << row.args[0] << "\n" << both;
+        EXPECT_EQ(both.find("\nname.txt"), std::string::npos) << row.args[0] << "\n" << both;
+    }
+#endif
+}
+
 // The translator's round trip on the shipped example and the test scripts.
 TEST_F(Vkcdict, ExtractTranslateMergeSubstTranslatesEveryText) {
     Write("d.txt", testutil::ReadBytes(std::string(VKC_EXAMPLES_DIR) + "/dict.txt"));
