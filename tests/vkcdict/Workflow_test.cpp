@@ -251,6 +251,49 @@ TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
     }
 }
 
+// Every numeric option of every command takes decimal numbers in its range
+// and nothing else: the rest is bad usage, with the command's usage line,
+// where a conversion would read it as another number (or as none).
+TEST_F(Vkcdict, NumericOptionsTakeDecimalNumbersOnly) {
+    const struct {
+        const char* command;
+        const char* option;
+        std::vector<const char*> values;
+        int status;  // of a run on a translation of 9 bytes, 2 bytes of ENG text
+    } rows[] = {
+        {"qa",
+         "--max-bytes",
+         {"-5", "99999999999999999999999", "18446744073709551616", "0", "", "5x", "0x10", " 5",
+          "+5", "5.0", "nan", "1e3"},
+         2},
+        {"qa",
+         "--max-ratio",
+         {"nan", "NaN", "inf", "-inf", "-1", "0", "0.0", "1e999", "1e-400", "2x", "", "0x1p1", ",5",
+          " 2", "1e", "."},
+         2},
+        {"qa", "--max-bytes", {"010", "9"}, 0},  // decimal 10, not octal 8
+        {"qa", "--max-bytes", {"0008"}, 1},
+        {"qa", "--max-ratio", {"4.5", ".5E+1"}, 0},
+        {"qa", "--max-ratio", {"4e0"}, 1},
+    };
+    Write("d.txt", Dict({{"Go", "123456789", ""}}));
+    for (const auto& row : rows) {
+        for (const char* value : row.values) {
+            const Result r = Run({row.command, "d.txt", "--check", "length", row.option, value});
+            const std::string what = row.command + (" " + std::string(row.option)) + " '" + value;
+            EXPECT_EQ(r.status, row.status) << what << "'\n" << r.err;
+            if (row.status != 2) continue;
+            EXPECT_EQ(r.out, "") << what;
+            const std::string head = "vkcdict: error: " + std::string(row.command) + ": " +
+                                     row.option + ": '" + value + "' is not ";
+            EXPECT_EQ(r.err.substr(0, head.size()), head) << what << "'\n" << r.err;
+            EXPECT_NE(r.err.find("\nUsage: vkcdict " + std::string(row.command) + " "),
+                      std::string::npos)
+                << what;
+        }
+    }
+}
+
 // A crafted file name cannot rewrite the screen: every control byte of a name
 // is shown as \xNN wherever the name is printed, ordinary GBK and UTF-8 names
 // as they are, and JSON keeps its own escapes.
