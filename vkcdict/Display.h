@@ -54,4 +54,10 @@ inline size_t GbkStep(const unsigned char* data, size_t size) {
     return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
 }
 
+// The length of the UTF-8 character at `data`, of `size` > 0 bytes left, or
+// 0 when the bytes there are none: read strictly, without overlong forms,
+// surrogates or code points over U+10FFFF. For names and messages that must
+// reach a UTF-8 consumer (JSON, a PO file) as valid UTF-8.
+size_t Utf8Step(const unsigned char* data, size_t size);
+
 }  // namespace vkcdict
