@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "vkcdict/Display.h"
+
 namespace vkcdict {
 
 void Diagnostics::Report(const std::string& file, uint64_t line, Severity severity,
@@ -10,16 +12,22 @@ void Diagnostics::Report(const std::string& file, uint64_t line, Severity severi
     if (severity == Severity::kError) ++errors_;
     if (severity == Severity::kWarning) ++warnings_;
     if (sink_ == nullptr) return;
-    std::string text = file.empty() ? "vkcdict" : file;
+    std::string text;
+    AppendShown(file.empty() ? "vkcdict" : file, &text);
     if (line != 0) text += ":" + std::to_string(line);
     text += ": ";
     text += kNames[static_cast<int>(severity)];
-    text += ": " + message + "\n";
+    text += ": ";
+    AppendShown(message, &text);
+    text += '\n';
     std::fwrite(text.data(), 1, text.size(), sink_);
 }
 
 void Diagnostics::Summary(const std::string& text) {
-    if (sink_ != nullptr) std::fprintf(sink_, "%s\n", text.c_str());
+    if (sink_ == nullptr) return;
+    std::string line = ShowName(text);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), sink_);
 }
 
 std::string Count(uint64_t n, const char* noun, const char* plural) {

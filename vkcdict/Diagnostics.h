@@ -4,7 +4,10 @@
 // command can end with its summary and derive its exit status.
 //
 // Messages are composed by the caller; texts from dictionaries or scripts go
-// through Display.h first, so that one diagnostic always stays one line.
+// through Display.h's Quote first, so that one diagnostic always stays one
+// line. File names need nothing: the reporter shows the control bytes of the
+// whole line (a name in the prefix or quoted in the message) as \xNN, so a
+// crafted name cannot rewrite the screen.
 #pragma once
 
 #include <cstdint>

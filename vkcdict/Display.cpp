@@ -86,6 +86,44 @@ std::string ForStream(const std::string& bytes, bool terminal) {
     return terminal ? ToConsole(gbk::ToDisplay(bytes.data(), bytes.size())) : bytes;
 }
 
+std::string ShowName(std::string_view name) {
+    std::string text;
+    text.reserve(name.size());
+    AppendShown(name, &text);
+    return text;
+}
+
+void AppendShown(std::string_view bytes, std::string* out) {
+    size_t run = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c != 0x7F) continue;
+        out->append(bytes.data() + run, i - run);
+        out->append(HexBytes(bytes.data() + i, 1));
+        run = i + 1;
+    }
+    out->append(bytes.data() + run, bytes.size() - run);
+}
+
+size_t Utf8Step(const unsigned char* data, size_t size) {
+    const unsigned char c = data[0];
+    const size_t n = c < 0x80                 ? 1
+                     : c >= 0xC2 && c <= 0xDF ? 2
+                     : c >= 0xE0 && c <= 0xEF ? 3
+                     : c >= 0xF0 && c <= 0xF4 ? 4
+                                              : 0;
+    if (n > size) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const unsigned char t = data[k];
+        if ((t & 0xC0) != 0x80) return 0;
+        if (k == 1 && ((c == 0xE0 && t < 0xA0) || (c == 0xED && t > 0x9F) ||
+                       (c == 0xF0 && t < 0x90) || (c == 0xF4 && t > 0x8F))) {
+            return 0;
+        }
+    }
+    return n;
+}
+
 std::string HexBytes(const char* data, size_t size) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string text;

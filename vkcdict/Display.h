@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace vkcdict {
 
@@ -27,6 +28,15 @@ inline std::string Quote(const std::string& text, bool terminal) {
     return Quote(text.data(), text.size(), terminal);
 }
 
+// A file name, or any bytes that are not a dictionary text, for a message:
+// every control byte (0x00-0x1F, 0x7F) as the four characters \xNN, every
+// other byte as it is. GBK and UTF-8 names read as they are, while a name
+// cannot break its line, move the cursor or clear the screen. Applied on
+// every stream, not only on a terminal: logs end up on terminals too.
+std::string ShowName(std::string_view name);
+// The same, appended to `*out`.
+void AppendShown(std::string_view bytes, std::string* out);
+
 // Each byte as the four characters \xNN (uppercase hex), for naming bytes
 // that are not valid text.
 std::string HexBytes(const char* data, size_t size);
@@ -43,5 +53,11 @@ inline size_t GbkStep(const unsigned char* data, size_t size) {
     const unsigned char trail = data[1];
     return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
 }
+
+// The length of the UTF-8 character at `data`, of `size` > 0 bytes left, or
+// 0 when the bytes there are none: read strictly, without overlong forms,
+// surrogates or code points over U+10FFFF. For names and messages that must
+// reach a UTF-8 consumer (JSON, a PO file) as valid UTF-8.
+size_t Utf8Step(const unsigned char* data, size_t size);
 
 }  // namespace vkcdict

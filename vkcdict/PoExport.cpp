@@ -13,7 +13,9 @@
 //
 // Undefined GBK stops the export, reported for every record, and nothing is
 // written; --lossy writes U+FFFD instead in CHI texts and remarks (an ENG text
-// must convert exactly, or the key would change).
+// must convert exactly, or the key would change). An ENG or CHI text holding
+// byte 0x04, which gettext reserves, stops it too, with status 2. The
+// dictionary's name is written as UTF-8 without control bytes (PoName).
 #include <ctime>
 #include <memory>
 #include <string>
@@ -21,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dict/GbkCodec.h"
 #include "vkcdict/Commands.h"
 #include "vkcdict/DictFile.h"
 #include "vkcdict/Display.h"
@@ -57,14 +60,14 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void AppendHeader(const std::string& dict, std::string* out) {
+void AppendHeader(const std::string& name, std::string* out) {
     const std::string date = PoDate();
     const std::string generator = std::string("vkcdict ") + VKC_VERSION;
     po::Entry header;
     header.id.present = true;
     header.str.emplace_back();
     header.str[0].present = true;
-    header.str[0].value = "Project-Id-Version: " + FileName(dict) +
+    header.str[0].value = "Project-Id-Version: " + name +
                           "\n"
                           "POT-Creation-Date: " +
                           date +
@@ -125,17 +128,60 @@ uint64_t CombineTwins(const DictFile& f, std::vector<Source>* sources, Diagnosti
     return conflicts;
 }
 
-// Converts one text of record `i` into `*out`; reports undefined GBK.
-bool Convert(const DictFile& f, uint32_t i, const char* section, std::string_view text,
-             po::Edges edges, bool lossy, std::string* out, size_t* replaced, Diagnostics& d) {
+// One kind of text of a record, as the export writes it.
+struct TextKind {
+    const char* section;  // as the dictionary names it
+    po::Edges edges;
+    bool replaceable;  // --lossy may replace its undefined GBK (not the key's)
+};
+constexpr TextKind kEngText{"ENG", po::Edges::kSymbols, false};
+constexpr TextKind kChiText{"CHI", po::Edges::kSymbols, true};
+constexpr TextKind kRemarkText{"Remark00", po::Edges::kBreaks, true};
+
+// What keeps a text out of the PO file, as bits.
+enum : unsigned { kInvalidGbk = 1, kNotCarried = 2 };
+
+// Converts one text of record `i` into `*out`. Reports undefined GBK (left
+// to --lossy in a replaceable text) and, when `asEntry` (the text becomes a
+// msgid or msgstr), gettext's context separator, which no conversion carries.
+// Returns what was reported.
+unsigned Convert(const DictFile& f, uint32_t i, const TextKind& kind, std::string_view text,
+                 bool asEntry, bool lossy, std::string* out, size_t* replaced, Diagnostics& d) {
+    const std::string record = "record " + std::to_string(i) + ": ";
+    unsigned problems = 0;
+    const size_t separator = asEntry ? text.find(po::kContextSeparator) : std::string_view::npos;
+    if (separator != std::string_view::npos) {
+        d.Error(f.path, f.lines[i],
+                record + "the " + kind.section + " text holds the control byte \\x04 at byte " +
+                    std::to_string(separator) +
+                    ", which gettext reserves to join msgctxt and msgid: a PO file cannot hold "
+                    "it");
+        problems |= kNotCarried;
+    }
     gbk::ConversionError error{};
-    if (po::ToPoText(text, edges, lossy, out, &error, replaced)) return true;
+    if (po::ToPoText(text, kind.edges, lossy && kind.replaceable, out, &error, replaced)) {
+        return problems;
+    }
     d.Error(f.path, f.lines[i],
-            "record " + std::to_string(i) + ": invalid GBK in the " + section + " text at byte " +
+            record + "invalid GBK in the " + kind.section + " text at byte " +
                 std::to_string(error.offset) + ": " +
                 HexBytes(text.data() + error.offset, error.length) +
-                (lossy ? " (ENG texts are never replaced)" : " (--lossy replaces it)"));
-    return false;
+                (kind.replaceable ? " (--lossy replaces it)" : " (ENG texts are never replaced)"));
+    return problems | kInvalidGbk;
+}
+
+// A file name for a PO file, which must be UTF-8 without control bytes: a
+// name that is not UTF-8 is taken as GBK (the system's code page where
+// dictionaries are made), bytes that are neither, and control bytes, as
+// \xNN.
+std::string PoName(const std::string& path) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(path.data());
+    for (size_t i = 0; i < path.size();) {
+        const size_t n = Utf8Step(bytes + i, path.size() - i);
+        if (n == 0) return ShowName(gbk::ToDisplay(path.data(), path.size()));
+        i += n;
+    }
+    return ShowName(path);
 }
 
 // Splits a converted remark into comment lines.
@@ -177,35 +223,34 @@ int Export(const ExportOptions& o) {
     SafeOutput out;  // discarded unless committed
     if (!out.Open(o.output, d)) return kFailed;
     std::string po;
-    AppendHeader(o.dict, &po);
+    AppendHeader(PoName(FileName(o.dict)), &po);
+    const std::string reference = PoName(o.dict) + ":";
     po::Entry entry;
     entry.id.present = true;
     entry.str.emplace_back();
     entry.str[0].present = true;
     std::string remark;
     size_t replaced = 0;
-    uint64_t invalid = 0;
+    uint64_t invalid = 0;     // records with undefined GBK
+    uint64_t notCarried = 0;  // records with a text PO cannot hold
     uint64_t written = 0;
     for (uint32_t i = 0; i < f.count(); ++i) {
         if (!sources[i].written) continue;
         const StringEntry& r = f.record(i);
         const std::string_view eng(r.eng, r.engLen);
-        bool ok =
-            Convert(f, i, "ENG", eng, po::Edges::kSymbols, false, &entry.id.value, &replaced, d);
-        ok = Convert(f, i, "CHI", sources[i].chi, po::Edges::kSymbols, o.lossy, &entry.str[0].value,
-                     &replaced, d) &&
-             ok;
-        ok = Convert(f, i, "Remark00", sources[i].remark, po::Edges::kBreaks, o.lossy, &remark,
-                     &replaced, d) &&
-             ok;
-        if (!ok) {
-            ++invalid;
-            continue;
-        }
-        if (invalid != 0) continue;  // nothing will be written: only look for more
+        unsigned problems =
+            Convert(f, i, kEngText, eng, true, o.lossy, &entry.id.value, &replaced, d);
+        // A template's msgstr stays empty: its CHI text is not written.
+        problems |= Convert(f, i, kChiText, sources[i].chi, !o.templateOnly, o.lossy,
+                            &entry.str[0].value, &replaced, d);
+        problems |=
+            Convert(f, i, kRemarkText, sources[i].remark, false, o.lossy, &remark, &replaced, d);
+        invalid += (problems & kInvalidGbk) != 0;
+        notCarried += (problems & kNotCarried) != 0;
+        if (invalid != 0 || notCarried != 0) continue;  // nothing will be written: only look on
         if (o.templateOnly) entry.str[0].value.clear();
         CommentLines(remark, &entry.comments);
-        entry.references.assign(1, o.dict + ":" + std::to_string(f.lines[i]));
+        entry.references.assign(1, reference + std::to_string(f.lines[i]));
         entry.context.present = twin[i] || eng.empty();
         entry.context.value = entry.context.present ? std::to_string(i) : std::string();
         po += '\n';
@@ -216,10 +261,15 @@ int Export(const ExportOptions& o) {
             po.clear();
         }
     }
-    if (invalid != 0) {
-        d.Summary("vkcdict po-export: " + Count(invalid, "record") +
-                  " with invalid GBK; nothing written");
-        return kFound;
+    if (invalid != 0 || notCarried != 0) {
+        std::string summary = "vkcdict po-export: ";
+        if (notCarried != 0) summary += Count(notCarried, "record") + " with a text PO cannot hold";
+        if (invalid != 0 && notCarried != 0) summary += ", ";
+        if (invalid != 0) summary += Count(invalid, "record") + " with invalid GBK";
+        d.Summary(summary + "; nothing written");
+        // A byte that PO cannot hold is no matter of --lossy: the dictionary
+        // must change.
+        return notCarried != 0 ? kFailed : kFound;
     }
 
     out.Write(po);

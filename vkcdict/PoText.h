@@ -23,6 +23,12 @@
 
 namespace po {
 
+// The byte that joins a msgctxt to its msgid in compiled catalogues: msgfmt
+// refuses a msgid or msgstr holding it. No text converts it; po-export
+// refuses a record whose ENG or CHI text holds it (a remark, written as
+// comments, may).
+constexpr char kContextSeparator = '\x04';
+
 // Where the break symbols of a text may stand.
 enum class Edges {
     kSymbols,  // msgid, msgstr: a CR LF at either end is written as symbols

@@ -15,6 +15,7 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
+#include "vkcdict/NumberOptions.h"
 #include "vkcdict/QaGlossary.h"
 #include "vkcdict/QaScripts.h"
 
@@ -213,13 +214,11 @@ void AddQaCommand(CLI::App& app) {
                      "a regular expression (ECMAScript syntax) for the game's own codes "
                      "(repeatable)")
         ->type_name("REGEX");
-    command->add_option("--max-bytes", options->maxBytes, "longest translation in bytes")
+    AddCountOption(command, "--max-bytes", 1, &options->maxBytes, "longest translation in bytes")
         ->type_name("N");
-    command
-        ->add_option("--max-ratio", options->maxRatio,
-                     "longest translation as a multiple of its ENG text's bytes")
-        ->type_name("R")
-        ->check(CLI::PositiveNumber);
+    AddRatioOption(command, "--max-ratio", &options->maxRatio,
+                   "longest translation as a multiple of its ENG text's bytes")
+        ->type_name("R");
     command->add_option("--check", options->check, "run only these checks")
         ->delimiter(',')
         ->type_name("ID");

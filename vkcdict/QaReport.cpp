@@ -51,19 +51,8 @@ std::string JsonString(std::string_view utf8) {
     std::string out = "\"";
     for (size_t i = 0; i < utf8.size();) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        size_t n = c < 0x80                 ? 1
-                   : c >= 0xC2 && c <= 0xDF ? 2
-                   : c >= 0xE0 && c <= 0xEF ? 3
-                   : c >= 0xF0 && c <= 0xF4 ? 4
-                                            : 0;
-        for (size_t k = 1; k < n; ++k) {
-            const unsigned char t =
-                i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0;
-            const bool ok = (t & 0xC0) == 0x80 &&
-                            !(k == 1 && ((c == 0xE0 && t < 0xA0) || (c == 0xED && t > 0x9F) ||
-                                         (c == 0xF0 && t < 0x90) || (c == 0xF4 && t > 0x8F)));
-            if (!ok) n = 0;
-        }
+        const size_t n =
+            Utf8Step(reinterpret_cast<const unsigned char*>(utf8.data()) + i, utf8.size() - i);
         if (n == 0) {
             out += "\\\\" + HexBytes(utf8.data() + i, 1).substr(1);
             ++i;
@@ -123,13 +112,14 @@ void QaReport::Write(const QaFinding& f) {
         // Appended into one buffer kept from line to line: a run may write a
         // finding for every record.
         char number[24];
-        line.assign(file.path);
+        line.clear();
+        AppendShown(file.path, &line);
         line += ':';
         line.append(number,
                     static_cast<size_t>(std::snprintf(number, sizeof(number), "%llu",
                                                       static_cast<unsigned long long>(f.line))));
         line += ": warning: ";
-        line += f.message;
+        AppendShown(f.message, &line);  // another record's file name may be quoted
         line += " [";
         line += id;
         line += "]\n";

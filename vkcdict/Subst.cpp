@@ -119,7 +119,8 @@ void ShowProgress(size_t done, size_t total, const std::string& name) {
     constexpr size_t kWidth = 30;
     const size_t filled = total == 0 ? kWidth : done * kWidth / total;
     std::string bar = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
-                      std::to_string(done) + "/" + std::to_string(total) + " " + name.substr(0, 40);
+                      std::to_string(done) + "/" + std::to_string(total) + " " +
+                      ShowName(name).substr(0, 40);
     bar += std::string(bar.size() < 90 ? 90 - bar.size() : 0, ' ');
     std::fputs(bar.c_str(), stderr);
     std::fflush(stderr);

@@ -1,5 +1,7 @@
 #include "vkcdict/Tally.h"
 
+#include "vkcdict/Display.h"
+
 namespace vkcdict {
 
 namespace {
@@ -23,15 +25,16 @@ std::string CsvField(const std::string& text) {
 void PrintLine(const Tally& t, bool csv, FILE* out) {
     std::string line;
     if (csv) {
-        line = CsvField(t.name) + "," + std::to_string(t.texts) + "," +
+        line = CsvField(ShowName(t.name)) + "," + std::to_string(t.texts) + "," +
                std::to_string(t.translated) + "," + Percent(t.translated, t.texts) + "," +
                std::to_string(t.left()) + "," + Percent(t.left(), t.texts) + "," +
                std::to_string(t.untranslated.size());
     } else {
-        line = t.name + ": " + std::to_string(t.texts) + " texts, " + std::to_string(t.translated) +
-               " translated (" + Percent(t.translated, t.texts) + "%), " +
-               std::to_string(t.left()) + " left as they are (" + Percent(t.left(), t.texts) +
-               "%), " + std::to_string(t.untranslated.size()) + " distinct untranslated";
+        line = ShowName(t.name) + ": " + std::to_string(t.texts) + " texts, " +
+               std::to_string(t.translated) + " translated (" + Percent(t.translated, t.texts) +
+               "%), " + std::to_string(t.left()) + " left as they are (" +
+               Percent(t.left(), t.texts) + "%), " + std::to_string(t.untranslated.size()) +
+               " distinct untranslated";
     }
     line += "\n";
     std::fwrite(line.data(), 1, line.size(), out);

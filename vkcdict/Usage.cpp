@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "vkcdict/Display.h"
+
 namespace vkcdict {
 
 namespace {
@@ -59,9 +61,9 @@ std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
         if (rest.empty()) {
             text += "a command is required\n";
         } else if (!rest.front().empty() && rest.front()[0] == '-') {
-            text += "unknown option '" + rest.front() + "'\n";
+            text += "unknown option '" + ShowName(rest.front()) + "'\n";
         } else {
-            text += "unknown command '" + rest.front() + "'\n";
+            text += "unknown command '" + ShowName(rest.front()) + "'\n";
         }
         return text + "Commands: " + CommandList(app) + "\nRun '" + program +
                " --help' for more information.\n";
@@ -74,7 +76,7 @@ std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
     }
     std::string text = program + ": error: ";
     if (where != app) text += where->get_name() + ": ";
-    text += std::string(error.what()) + "\n";
+    text += ShowName(error.what()) + "\n";  // it may quote an argument
     if (const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(where->get_formatter())) {
         text += formatter->make_usage(where, name);
     }

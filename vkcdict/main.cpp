@@ -9,6 +9,7 @@
 #include <new>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Display.h"
 #include "vkcdict/Input.h"
 #include "vkcdict/Output.h"
 #include "vkcdict/Usage.h"
@@ -52,10 +53,11 @@ int main(int argc, char** argv) {
         status = app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
     } catch (const std::bad_alloc&) {
         const std::string* file = vkcdict::WorkingOn::Current();
-        std::fprintf(stderr, "%s: error: out of memory\n", file ? file->c_str() : "vkcdict");
+        std::fprintf(stderr, "%s: error: out of memory\n",
+                     file ? vkcdict::ShowName(*file).c_str() : "vkcdict");
         status = vkcdict::kFailed;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "vkcdict: error: %s\n", error.what());
+        std::fprintf(stderr, "vkcdict: error: %s\n", vkcdict::ShowName(error.what()).c_str());
         status = vkcdict::kFailed;
     }
     // What a command printed may not have reached its place (a full disk,

@@ -279,6 +279,77 @@ TEST_F(PoCommand, ExportRefusesUndefinedGbkUnlessLossy) {
     EXPECT_EQ(ReadBytes(File("d.pot")).find("开"), std::string::npos);
 }
 
+// The msgctxt, msgid and msgstr values of a catalogue's entries but its
+// header, one line each, in order; false when it does not parse.
+bool EntryValues(const std::string& po, std::vector<std::string>* values) {
+    values->clear();
+    po::ParseError error{};
+    const bool parsed = po::Parse(
+        po,
+        [&](const po::Entry& e) {
+            if (e.IsHeader()) return true;  // msgfmt leaves fields out
+            values->push_back(e.context.value + '|' + e.id.value + '|' + e.str[0].value);
+            return true;
+        },
+        &error);
+    std::sort(values->begin(), values->end());
+    return parsed;
+}
+
+// Each row: records, the export's options, its exit status and a piece of
+// its diagnostics; the PO file exists exactly when the status is 0.
+TEST_F(PoCommand, ExportRefusesTextsPoCannotHold) {
+    struct Row {
+        const char* name;
+        std::vector<Record> records;
+        std::vector<std::string> options;
+        int status;
+        std::string message;
+    };
+    const std::string eot = "\x04";  // gettext's context separator
+    const std::vector<Row> rows = {
+        {"in a key",
+         {{"a" + eot + "b", "x", ""}},
+         {},
+         2,
+         "d.txt:5: error: record 0: the ENG text holds the control byte \\x04 at byte 1"},
+        {"in a translation",
+         {{"a", "", ""}, {"b", "x" + eot, ""}},
+         {},
+         2,
+         "d.txt:16: error: record 1: the CHI text holds the control byte \\x04 at byte 1"},
+        {"--lossy does not carry it", {{"b", eot, ""}}, {"--lossy"}, 2, "CHI text holds"},
+        {"with invalid GBK in another record",
+         {{"a", "\xFF", ""}, {"b", eot, ""}},
+         {},
+         2,
+         "1 record with a text PO cannot hold, 1 record with invalid GBK; nothing written"},
+        {"a template leaves translations out", {{"b", eot, ""}}, {"--template"}, 0, ""},
+        {"a remark is a comment", {{"b", "x", "r" + eot + "s"}}, {}, 0, ""},
+        {"an ENG text is never replaced",
+         {{"a\xFF", "x", ""}},
+         {"--lossy"},
+         1,
+         "record 0: invalid GBK in the ENG text at byte 1: \\xFF (ENG texts are never replaced)"},
+    };
+    for (const Row& row : rows) {
+        testutil::RemoveFile(File("d.po"));
+        Write("d.txt", DictionaryText(row.records));
+        std::vector<std::string> args = {"po-export", File("d.txt"), "-o", File("d.po")};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        EXPECT_EQ(Run(args), row.status) << row.name << "\n" << Err();
+        EXPECT_NE(Err().find(row.message), std::string::npos) << row.name << "\n" << Err();
+        ASSERT_EQ(testutil::Exists(File("d.po")), row.status == 0) << row.name;
+        if (row.status != 0) continue;
+        std::vector<std::string> values;
+        ASSERT_TRUE(EntryValues(ReadBytes(File("d.po")), &values)) << row.name;
+        for (const std::string& v : values) EXPECT_EQ(v.find(eot), std::string::npos) << row.name;
+        if (!row.options.empty()) continue;
+        ASSERT_EQ(Run({"po-import", File("d.po"), "-o", File("back.txt")}), 0) << Err();
+        EXPECT_EQ(Body("back.txt"), Body("d.txt")) << row.name;
+    }
+}
+
 // Each row: a catalogue's entries, the import's exit status, a piece of its
 // diagnostics, and the records written (none when nothing may be written).
 TEST_F(PoCommand, ImportTableOfPoFeatures) {
@@ -483,6 +554,51 @@ TEST_F(PoCommand, GettextAndPolibAgree) {
     for (Record& r : untranslated) r.chi.clear();
     Write("want.txt", DictionaryText(untranslated));
     EXPECT_EQ(Body("back.txt"), Body("want.txt"));
+}
+
+// Every byte value in the texts of a dictionary whose name holds control
+// bytes, a quote and GBK: gettext's tools take the export, and what msgfmt
+// compiled reads back (msgunfmt) as the entries that the reader reads.
+TEST_F(PoCommand, GettextReadsEveryByteAsTheReaderDoes) {
+    if (!Have("msgfmt", {"--version"})) GTEST_SKIP() << "gettext's tools are not installed";
+    std::vector<Record> records;
+    char hex[8];
+    for (int b = 1; b <= 0xFF; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        std::snprintf(hex, sizeof hex, "%02X ", b);
+        // Single bytes that are GBK characters in every text; the others
+        // (lead bytes alone, 0xFF) in the texts --lossy replaces. The
+        // context separator only in a remark, which may hold it.
+        const bool character = b <= 0x80;
+        const std::string text = b == 4 ? "" : byte;
+        records.push_back({"byte " + std::string(hex) + (character ? text : ""),
+                           "x" + text + "y" + text, "r" + byte + "\r\n" + byte});
+    }
+    const std::vector<std::string>& all = GbkCharacters();
+    for (size_t k = 0; k < all.size(); k += 64) {
+        std::string chunk;
+        for (size_t j = k; j < std::min(k + 64, all.size()); ++j) chunk += all[j];
+        records.push_back({"gbk " + std::to_string(k) + " " + chunk, chunk, chunk});
+    }
+    const std::string name = "every\x1B[2J\x04\x7F\"\n\xBF\xAA byte.txt";
+    Write(name, DictionaryText(records));
+    ASSERT_EQ(Run({"po-export", File(name), "--lossy", "-o", File("d.po")}), 0) << Err();
+
+    auto gettext = [&](const std::string& program, std::vector<std::string> args) {
+        return testutil::RunProgram(program, args, "", File("out"), File("err")) == 0;
+    };
+    EXPECT_TRUE(
+        gettext("msgfmt", {"--check-format", "--check-header", "-o", File("d.mo"), File("d.po")}))
+        << Err();
+    EXPECT_EQ(Err(), "");
+    EXPECT_TRUE(gettext("msgcat", {"-o", File("cat.po"), File("d.po")})) << Err();
+    ASSERT_TRUE(gettext("msgunfmt", {"--no-wrap", "-o", File("u.po"), File("d.mo")})) << Err();
+    std::vector<std::string> ours, theirs;
+    ASSERT_TRUE(EntryValues(ReadBytes(File("d.po")), &ours));
+    ASSERT_TRUE(EntryValues(ReadBytes(File("u.po")), &theirs));
+    EXPECT_EQ(ours.size(), records.size());
+    ASSERT_EQ(theirs.size(), ours.size());
+    for (size_t k = 0; k < ours.size(); ++k) EXPECT_EQ(theirs[k], ours[k]);
 }
 
 }  // namespace

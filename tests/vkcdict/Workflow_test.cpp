@@ -251,6 +251,99 @@ TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
     }
 }
 
+// Every numeric option of every command takes decimal numbers in its range
+// and nothing else: the rest is bad usage, with the command's usage line,
+// where a conversion would read it as another number (or as none).
+TEST_F(Vkcdict, NumericOptionsTakeDecimalNumbersOnly) {
+    const struct {
+        const char* command;
+        const char* option;
+        std::vector<const char*> values;
+        int status;  // of a run on a translation of 9 bytes, 2 bytes of ENG text
+    } rows[] = {
+        {"qa",
+         "--max-bytes",
+         {"-5", "99999999999999999999999", "18446744073709551616", "0", "", "5x", "0x10", " 5",
+          "+5", "5.0", "nan", "1e3"},
+         2},
+        {"qa",
+         "--max-ratio",
+         {"nan", "NaN", "inf", "-inf", "-1", "0", "0.0", "1e999", "1e-400", "2x", "", "0x1p1", ",5",
+          " 2", "1e", "."},
+         2},
+        {"qa", "--max-bytes", {"010", "9"}, 0},  // decimal 10, not octal 8
+        {"qa", "--max-bytes", {"0008"}, 1},
+        {"qa", "--max-ratio", {"4.5", ".5E+1"}, 0},
+        {"qa", "--max-ratio", {"4e0"}, 1},
+    };
+    Write("d.txt", Dict({{"Go", "123456789", ""}}));
+    for (const auto& row : rows) {
+        for (const char* value : row.values) {
+            const Result r = Run({row.command, "d.txt", "--check", "length", row.option, value});
+            const std::string what = row.command + (" " + std::string(row.option)) + " '" + value;
+            EXPECT_EQ(r.status, row.status) << what << "'\n" << r.err;
+            if (row.status != 2) continue;
+            EXPECT_EQ(r.out, "") << what;
+            const std::string head = "vkcdict: error: " + std::string(row.command) + ": " +
+                                     row.option + ": '" + value + "' is not ";
+            EXPECT_EQ(r.err.substr(0, head.size()), head) << what << "'\n" << r.err;
+            EXPECT_NE(r.err.find("\nUsage: vkcdict " + std::string(row.command) + " "),
+                      std::string::npos)
+                << what;
+        }
+    }
+}
+
+// A crafted file name cannot rewrite the screen: every control byte of a name
+// is shown as \xNN wherever the name is printed, ordinary GBK and UTF-8 names
+// as they are, and JSON keeps its own escapes.
+TEST_F(Vkcdict, FileNamesAreShownWithTheirControlBytesEscaped) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold control bytes";
+#else
+    const std::string crafted = "bad\x1B[2J\nname.txt";
+    const std::string shown = "bad\\x1B[2J\\x0Aname.txt";
+    const std::string gbk = "\xBF\xAA\xCA\xBC.txt";
+    const std::string utf8 = "\xE5\xBC\x80\xE5\xA7\x8B.txt";
+    std::string broken = Dict({{"a", "1", ""}});
+    broken.erase(broken.rfind("mirok_res_CHI_End"));
+    Write("broken" + crafted, broken);
+    Write(gbk, broken);
+    Write(utf8, broken);
+    Write(crafted, Dict({{"Go", "Go", ""}}));
+    Write("d.txt", Dict({{"Go", kStart, ""}}));
+    Write("s.txt", "[Go]");
+    const struct {
+        std::vector<std::string> args;
+        bool toStdout;
+        std::string expected;
+    } rows[] = {
+        {{"check", "broken" + crafted}, false, "broken" + shown + ":9: error: "},
+        {{"sort", "d.txt", "-o", crafted + ".out"}, false, "written to " + shown + ".out"},
+        {{"qa", crafted}, true, shown + ":5: warning: the translation is the ENG text"},
+        {{"qa", "d.txt", crafted, "--check", "inconsistent"}, true, "\"Go\" at " + shown + ":5"},
+        {{"qa", crafted, "--format", "json"}, true, "{\"file\":\"bad\\u001b[2J\\u000aname.txt\","},
+        {{"merge", crafted, "d.txt", "-o", "m.txt"}, false, " at " + shown + ":5; keeping"},
+        {{"lookup", crafted, "Stop"}, false, shown + ": error: \"Stop\" not found"},
+        {{"stats", "d.txt", crafted}, true, shown + ": 0 texts"},
+        {{"stats", "--csv", "d.txt", crafted}, true, "\n" + shown + ",0,"},
+        {{"po-export", "d.txt", "-o", crafted + ".po"}, false, "written to " + shown + ".po"},
+        {{"check", gbk}, false, gbk + ":9: error: "},
+        {{"check", utf8}, false, utf8 + ":9: error: "},
+    };
+    for (const auto& row : rows) {
+        const Result r = Run(row.args);
+        const std::string& stream = row.toStdout ? r.out : r.err;
+        EXPECT_NE(stream.find(row.expected), std::string::npos)
+            << row.args[0] << " " << row.args[1] << "\n"
+            << stream;
+        const std::string both = r.out + r.err;
+        EXPECT_EQ(both.find('\x1B'), std::string::npos) << row.args[0] << "\n" << both;
+        EXPECT_EQ(both.find("\nname.txt"), std::string::npos) << row.args[0] << "\n" << both;
+    }
+#endif
+}
+
 // The translator's round trip on the shipped example and the test scripts.
 TEST_F(Vkcdict, ExtractTranslateMergeSubstTranslatesEveryText) {
     Write("d.txt", testutil::ReadBytes(std::string(VKC_EXAMPLES_DIR) + "/dict.txt"));
