@@ -32,7 +32,7 @@ bool ReadCount(const std::string& text, uint64_t* value) {
 }
 
 // DIGITS[.DIGITS] or .DIGITS, then e or E, a sign and DIGITS if at all;
-// finite and over 0 once read (an overflow or underflow is refused by the
+// finite and 0 or more once read (an overflow or underflow is refused by the
 // stream, which reads in the "C" locale whatever the program's).
 bool ReadRatio(const std::string& text, double* value) {
     size_t i = 0, digits = 0;
@@ -57,7 +57,12 @@ bool ReadRatio(const std::string& text, double* value) {
     in.imbue(std::locale::classic());
     double v = 0;
     in >> v;
-    if (in.fail() || !std::isfinite(v) || !(v > 0)) return false;
+    if (in.fail() || !std::isfinite(v) || !(v >= 0)) return false;
+    // An underflow reads as 0: only a value written as zero may be one.
+    const size_t mantissa = text.find_first_of("eE");
+    if (v == 0 && text.substr(0, mantissa).find_first_of("123456789") != std::string::npos) {
+        return false;
+    }
     *value = v;
     return true;
 }
@@ -90,7 +95,7 @@ CLI::Option* AddRatioOption(CLI::App* command, const std::string& name, double* 
                 double v = 0;
                 if (ReadRatio(text, &v)) return std::string();
                 return "'" + ShowName(text) +
-                       "' is not a decimal number over 0 (such as 3, 1.5 or 2e1)";
+                       "' is not a decimal number of 0 or more (such as 3, 1.5 or 2e1)";
             },
             ""));
 }

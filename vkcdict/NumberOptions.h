@@ -19,7 +19,7 @@ namespace vkcdict {
 CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t least,
                             uint64_t* value, const std::string& description);
 
-// The same for a ratio: a finite number over 0, stored in `*value`.
+// The same for a ratio: a finite number of 0 or more, stored in `*value`.
 CLI::Option* AddRatioOption(CLI::App* command, const std::string& name, double* value,
                             const std::string& description);
 

@@ -214,10 +214,11 @@ void AddQaCommand(CLI::App& app) {
                      "a regular expression (ECMAScript syntax) for the game's own codes "
                      "(repeatable)")
         ->type_name("REGEX");
-    AddCountOption(command, "--max-bytes", 1, &options->maxBytes, "longest translation in bytes")
+    AddCountOption(command, "--max-bytes", 0, &options->maxBytes,
+                   "longest translation in bytes (0: no limit)")
         ->type_name("N");
     AddRatioOption(command, "--max-ratio", &options->maxRatio,
-                   "longest translation as a multiple of its ENG text's bytes")
+                   "longest translation as a multiple of its ENG text's bytes (0: no limit)")
         ->type_name("R");
     command->add_option("--check", options->check, "run only these checks")
         ->delimiter(',')
