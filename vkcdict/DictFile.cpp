@@ -238,10 +238,16 @@ std::string NameTooLong(const std::string& path) {
         ", longer than the " + std::to_string(kLongest) + " bytes a dictionary's name may have";
     const size_t name = LoaderName(path).size();
     if (name > kLongest) return "the path is " + std::to_string(name) + " bytes" + limit;
-    // A shorter name was refused with the current folder in front of it.
-    const DWORD folder = GetCurrentDirectoryA(0, nullptr);  // its length and the NUL
-    if (folder == 0) return "the current folder's path is too long for the loader";
-    return "the path is " + std::to_string(folder + name) +
+    // A shorter name was refused with the current folder and a separator in
+    // front of it (a root such as C:\ brings its own separator).
+    const DWORD size = GetCurrentDirectoryA(0, nullptr);  // the length and the NUL
+    std::string folder(size, '\0');
+    DWORD length = size == 0 ? 0 : GetCurrentDirectoryA(size, &folder[0]);
+    if (length == 0 || length >= size) {
+        return "the current folder cannot be read, or is too long for the loader";
+    }
+    if (folder[length - 1] == '\\') --length;
+    return "the path is " + std::to_string(length + 1 + name) +
            " bytes with the current folder in front" + limit;
 }
 
