@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "Samples.h"
 #include "TestUtil.h"
@@ -68,7 +67,6 @@ TEST(DictWriter, WritesTheLibraryWritersBytesAndRefusesAFileOverTheLimit) {
         } limits[] = {
             {expected.size(), true},
             {expected.size() - 1, false},
-            {vkcdict::MaxDictionaryBytes(), true},
         };
         for (const auto& l : limits) {
             testutil::WriteBytes(out, "kept");
@@ -91,12 +89,6 @@ TEST(DictWriter, WritesTheLibraryWritersBytesAndRefusesAFileOverTheLimit) {
                                     std::to_string(l.limit) + " bytes; nothing written\n")
                     << set;
             }
-            // No temporary file is left beside the target.
-            size_t files = 0;
-            for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-                files += entry.is_regular_file();
-            }
-            EXPECT_EQ(files, set + 2) << set;  // the references and out.txt
         }
     }
 }
