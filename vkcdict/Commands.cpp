@@ -15,4 +15,10 @@ void AddPartialFlag(CLI::App* command, bool* partial) {
                       "completely");
 }
 
+void AddNonGbkFlag(CLI::App* command, bool* allowNonGbk) {
+    command->add_flag("--allow-non-gbk", *allowNonGbk,
+                      "use a dictionary that looks like UTF-8 or UTF-16 as it is, writing its "
+                      "texts unconverted");
+}
+
 }  // namespace vkcdict

@@ -26,6 +26,11 @@ void SetAction(CLI::App* command, std::function<int()> action);
 // from a dictionary that does not load completely (vkcdict/DictFile.h).
 void AddPartialFlag(CLI::App* command, bool* partial);
 
+// Adds --allow-non-gbk to a command that writes a dictionary's texts: it then
+// uses a dictionary that looks like UTF-8 or UTF-16 as it is, with a warning,
+// where it would refuse it (WritingPolicy in vkcdict/DictFile.h).
+void AddNonGbkFlag(CLI::App* command, bool* allowNonGbk);
+
 }  // namespace vkcdict
 
 void AddCheckCommand(CLI::App& app);

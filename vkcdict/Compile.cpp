@@ -27,6 +27,7 @@ struct CompileOptions {
     std::string dict;
     std::string output;
     bool partial = false;
+    bool allowNonGbk = false;
 };
 
 void PutWord(std::string* bytes, uint64_t value) {
@@ -58,7 +59,10 @@ int RunCompile(const CompileOptions& options) {
     Diagnostics d;
     if (!OutputIsNoInput(options.output, {options.dict}, d)) return kFailed;
     DictFile f;
-    if (!OpenDictionary(options.dict, PolicyFor(options.partial), d, &f)) return kFailed;
+    if (!OpenDictionary(options.dict, PolicyFor(options.partial), d, &f,
+                        WritingPolicy(options.allowNonGbk))) {
+        return kFailed;
+    }
     if (!InOrder(f, d)) return kFound;
 
     const uint64_t n = f.count();
@@ -128,6 +132,7 @@ void AddCompileCommand(CLI::App& app) {
         ->type_name("IMAGE")
         ->required();
     AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
     SetAction(command, [options] { return RunCompile(*options); });
 }

@@ -44,10 +44,7 @@ int RunDecompile(const DecompileOptions& options) {
             return kFound;
         }
     }
-    SafeOutput out;
-    if (!out.Open(options.output, d)) return kFailed;
-    WriteDictionary(out, "", records);
-    if (!out.Commit(d)) return kFailed;
+    if (!WriteDictionary(options.output, "", records, d)) return kFailed;
     d.Summary("vkcdict decompile: " + Count(records.size(), "record") + " written to " +
               options.output);
     return kDone;

@@ -7,6 +7,7 @@
 
 #include "dict/RecordLines.h"
 #include "dict/TextFormat.h"
+#include "platform/Win32.h"
 #include "vkcdict/DictWriter.h"
 #include "vkcdict/FileFormatHints.h"
 #include "vkcdict/Input.h"
@@ -94,9 +95,17 @@ bool HoldsRecordHead(const Visible& bytes, uint64_t from, uint64_t to) {
     return false;
 }
 
-// The policy's answer for a dictionary whose problems are reported: go on
-// with its records, or (kWhole) not when it did not load completely.
-bool Accept(const DictFile& file, LoadPolicy policy, Diagnostics& diagnostics) {
+// The policies' answer for a dictionary whose problems are reported: go on
+// with its records, or not when it looks like UTF-8 or UTF-16 (kRefuse) or
+// did not load completely (kWhole).
+bool Accept(const DictFile& file, LoadPolicy policy, EncodingPolicy encoding,
+            Diagnostics& diagnostics) {
+    if (file.notGbk && encoding == EncodingPolicy::kRefuse) {
+        diagnostics.Error(file.path, 0,
+                          "not used: this command would write its texts garbled "
+                          "(--allow-non-gbk writes them as they are)");
+        return false;
+    }
     if (file.complete || policy == LoadPolicy::kReport) return true;
     const uint32_t records = file.count();
     if (policy == LoadPolicy::kPartial) {
@@ -214,18 +223,43 @@ uint64_t MaxDictionaryBytes() {
     return textformat::kMaxDataSize;
 }
 
+std::string LoaderName(const std::string& path) {
+    std::string name = path;
+#ifdef _WIN32
+    // The loader takes a name without a backslash from the current folder.
+    std::replace(name.begin(), name.end(), '/', '\\');
+#endif
+    return name;
+}
+
+std::string NameTooLong(const std::string& path) {
+    constexpr size_t kLongest = sizeof(VKCStringDict::path) - 1;
+    const std::string limit =
+        ", longer than the " + std::to_string(kLongest) + " bytes a dictionary's name may have";
+    const size_t name = LoaderName(path).size();
+    if (name > kLongest) return "the path is " + std::to_string(name) + " bytes" + limit;
+    // A shorter name was refused with the current folder and a separator in
+    // front of it (a root such as C:\ brings its own separator).
+    const DWORD size = GetCurrentDirectoryA(0, nullptr);  // the length and the NUL
+    std::string folder(size, '\0');
+    DWORD length = size == 0 ? 0 : GetCurrentDirectoryA(size, &folder[0]);
+    if (length == 0 || length >= size) {
+        return "the current folder cannot be read, or is too long for the loader";
+    }
+    if (folder[length - 1] == '\\') --length;
+    return "the path is " + std::to_string(length + 1 + name) +
+           " bytes with the current folder in front" + limit;
+}
+
 namespace {
 
 // Loads `path` with the library's loader into `file`, noting the line of each
-// record's marker as the parse goes.
-void Load(const std::string& path, DictFile* file) {
-    std::string loaderPath = path;
-#ifdef _WIN32
-    // The loader takes a name without a backslash from the current folder.
-    std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
-#endif
+// record's marker as the parse goes. False when the loader does not take the
+// name (it leaves the dictionary's path empty then).
+bool Load(const std::string& path, DictFile* file) {
     recordlines::Noting noting(&file->lines);
-    file->loaded = file->dict->LoadFromTXTFileA(loaderPath.c_str()) != 0;
+    file->loaded = file->dict->LoadFromTXTFileA(LoaderName(path).c_str()) != 0;
+    return file->dict->path[0] != '\0';
 }
 
 // True when the load alone describes the file: it loaded, every record marker
@@ -248,8 +282,8 @@ bool LoadedWhole(const DictFile& file) {
 
 // The problems of a file that loads whole are only those its first bytes or its
 // encoding show.
-void ReportWholeLoad(DictFile* file, LoadPolicy policy, Severity severity,
-                     Diagnostics& diagnostics) {
+void ReportWholeLoad(DictFile* file, LoadPolicy policy, EncodingPolicy encodingPolicy,
+                     Severity severity, Diagnostics& diagnostics) {
     const VKCStringDict& dict = *file->dict;
     const std::string_view bytes(dict.pool, dict.dataSize);
     file->size = dict.dataSize;
@@ -257,8 +291,9 @@ void ReportWholeLoad(DictFile* file, LoadPolicy policy, Severity severity,
     const std::string encoding = EncodingHint(bytes, file->path, nullptr, bytes.size());
     if (!encoding.empty()) {
         file->notGbk = true;
-        diagnostics.Report(file->path, 0,
-                           policy == LoadPolicy::kReport ? severity : Severity::kWarning, encoding);
+        const bool error =
+            policy == LoadPolicy::kReport || encodingPolicy == EncodingPolicy::kRefuse;
+        diagnostics.Report(file->path, 0, error ? Severity::kError : Severity::kWarning, encoding);
     }
     ReportMarkerWordAtStart(bytes, file->path, severity, diagnostics);
     file->complete = true;
@@ -267,7 +302,7 @@ void ReportWholeLoad(DictFile* file, LoadPolicy policy, Severity severity,
 }  // namespace
 
 bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
-                    DictFile* file) {
+                    DictFile* file, EncodingPolicy encodingPolicy) {
     WorkingOn working(path);
     const Severity severity =
         policy == LoadPolicy::kPartial ? Severity::kWarning : Severity::kError;
@@ -283,16 +318,18 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Error(path, 0, "is a directory");
         return false;
     }
-    const bool loadable = path != "-" && path.size() < sizeof(file->dict->path);
     // Only a regular file is loaded before it is read: a FIFO or a device is
     // refused by the reading below before the loader would open it.
     std::error_code notAFile;
-    const bool loadedFirst = loadable && std::filesystem::is_regular_file(path, notAFile);
+    const bool loadedFirst = path != "-" && std::filesystem::is_regular_file(path, notAFile);
     if (loadedFirst) {
-        Load(path, file);
+        if (!Load(path, file)) {
+            diagnostics.Error(path, 0, NameTooLong(path));
+            return false;
+        }
         if (LoadedWhole(*file)) {
-            ReportWholeLoad(file, policy, severity, diagnostics);
-            return Accept(*file, policy, diagnostics);
+            ReportWholeLoad(file, policy, encodingPolicy, severity, diagnostics);
+            return Accept(*file, policy, encodingPolicy, diagnostics);
         }
     }
 
@@ -305,26 +342,25 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Error(path, 0, ReadFailure(error));
         return false;
     }
-    if (!loadable) {
-        diagnostics.Error(path, 0, "the loader takes paths of up to 259 bytes");
-        return false;
-    }
     file->size = block.size;
     if (tooLong) {
         diagnostics.Report(path, 0, severity,
                            "file of " + std::to_string(block.size) +
                                " bytes: the loader refuses files over " +
                                std::to_string(MaxDictionaryBytes()) + " bytes");
-        return Accept(*file, policy, diagnostics);
+        return Accept(*file, policy, encodingPolicy, diagnostics);
     }
     const std::string_view bytes = block.view();
     file->header = WrittenHeader(bytes);
     if (bytes.empty()) {
         diagnostics.Report(path, 0, severity, "empty file: the loader refuses it");
-        return Accept(*file, policy, diagnostics);
+        return Accept(*file, policy, encodingPolicy, diagnostics);
     }
 
-    if (!loadedFirst) Load(path, file);
+    if (!loadedFirst && !Load(path, file)) {
+        diagnostics.Error(path, 0, NameTooLong(path));
+        return false;
+    }
     const MarkerWalk walk = WalkMarkers(bytes);
     const VKCStringDict& dict = *file->dict;
     bool agree = walk.records.size() == dict.count && walk.broken == !file->loaded;
@@ -341,9 +377,11 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     if (!encoding.empty()) {
         file->notGbk = true;
         const bool nothingLoaded = dict.count == 0;
-        diagnostics.Report(
-            path, 0, policy == LoadPolicy::kReport || nothingLoaded ? severity : Severity::kWarning,
-            encoding);
+        diagnostics.Report(path, 0,
+                           encodingPolicy == EncodingPolicy::kRefuse        ? Severity::kError
+                           : policy == LoadPolicy::kReport || nothingLoaded ? severity
+                                                                            : Severity::kWarning,
+                           encoding);
     }
 
     LineCounter lines(bytes);
@@ -411,7 +449,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                                Count(hidden, "record marker") + " not seen)");
     }
     file->complete = file->loaded && hidden == 0;
-    return Accept(*file, policy, diagnostics);
+    return Accept(*file, policy, encodingPolicy, diagnostics);
 }
 
 }  // namespace vkcdict

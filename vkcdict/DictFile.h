@@ -106,19 +106,45 @@ enum class LoadPolicy {
     kPartial,  // --partial: the problems as warnings; go on with what loaded
 };
 
+// How a command takes a dictionary whose bytes look like UTF-8 or UTF-16
+// rather than GBK. A command that writes its texts anywhere (a dictionary, a
+// script, an image, a PO file) would write them garbled, or mixed with GBK
+// texts; one that only reads them shows them as they are.
+enum class EncodingPolicy {
+    kReport,  // reported (an error under kReport, else a warning); records used
+    kRefuse,  // reported as an error, and the dictionary refused
+};
+
 // Loads `path` with the library's loader and reports what keeps it from
 // loading, with a hint when the file looks like UTF-8, UTF-16 or has LF line
 // breaks. Returns false, reported, when the file cannot be read (a missing
-// file, a directory), and with kWhole when it does not load completely or
-// holds no record: the caller then stops, writing nothing. Otherwise true,
-// with exactly the records the loader gives.
+// file, a directory, a name longer than the loader takes), with kWhole when
+// it does not load completely or holds no record, and with kRefuse when it
+// looks like UTF-8 or UTF-16: the caller then stops, writing nothing.
+// Otherwise true, with exactly the records the loader gives.
 bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& diagnostics,
-                    DictFile* file);
+                    DictFile* file, EncodingPolicy encoding = EncodingPolicy::kReport);
 
 // kPartial when the command was given --partial, else kWhole.
 inline LoadPolicy PolicyFor(bool partial) {
     return partial ? LoadPolicy::kPartial : LoadPolicy::kWhole;
 }
+
+// For a command that writes a dictionary's texts: kRefuse, unless it was
+// given --allow-non-gbk (AddNonGbkFlag).
+inline EncodingPolicy WritingPolicy(bool allowNonGbk) {
+    return allowNonGbk ? EncodingPolicy::kReport : EncodingPolicy::kRefuse;
+}
+
+// `path` as the library's loaders take it (on Windows with '\\' for '/').
+std::string LoaderName(const std::string& path);
+
+// The message for a name that the library's loaders refuse for its length (a
+// failed load that leaves the dictionary's `path` empty): they take names of
+// up to 259 bytes, counted with the current folder in front when the name
+// holds no backslash (on POSIX: is not absolute). It says how long `path` is
+// as they count it.
+std::string NameTooLong(const std::string& path);
 
 // The loader's limit on a dictionary's size in bytes.
 uint64_t MaxDictionaryBytes();

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "dict/SaveHeader.h"
 #include "dict/TextFormat.h"
 #include "platform/Win32.h"
+#include "vkcdict/Output.h"
 
 namespace vkcdict {
 
@@ -14,6 +16,28 @@ namespace {
 using textformat::Marker;
 
 constexpr size_t kHeld = size_t{1} << 18;  // bytes gathered per write
+
+// Lays records out in the file's format and hands the bytes to a SafeOutput
+// in large pieces (one write per record would cost more than the layout).
+class RecordWriter {
+public:
+    // Writes `header`, which must not be empty.
+    RecordWriter(SafeOutput& out, const std::string& header);
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+    // Writes the next record, numbered by its position.
+    void Put(const RecordText& record);
+    // Writes the terminator and whatever is still held.
+    void Finish();
+
+private:
+    void Append(const char* bytes, size_t size);
+
+    SafeOutput& out_;
+    std::unique_ptr<char[]> held_;  // bytes not yet handed to out_
+    size_t used_ = 0;
+    uint32_t next_ = 0;
+};
 
 }  // namespace
 
@@ -44,8 +68,7 @@ std::string WrittenHeader(std::string_view bytes) {
 
 RecordWriter::RecordWriter(SafeOutput& out, const std::string& header)
     : out_(out), held_(new char[kHeld]) {
-    const std::string& line = header.empty() ? NewHeader() : header;
-    Append(line.data(), line.size());
+    Append(header.data(), header.size());
 }
 
 void RecordWriter::Append(const char* bytes, size_t size) {
@@ -95,11 +118,44 @@ void RecordWriter::Finish() {
     used_ = 0;
 }
 
-void WriteDictionary(SafeOutput& out, const std::string& header,
-                     const std::vector<RecordText>& records) {
-    RecordWriter writer(out, header);
-    for (const RecordText& record : records) writer.Put(record);
+uint64_t DictionaryBytes(size_t headerBytes, size_t count, const RecordSource& record) {
+    uint64_t bytes = headerBytes + textformat::kTerminator.length;
+    for (size_t i = 0; i < count; ++i) {
+        const RecordText r = record(i);
+        bytes += textformat::kFixedRecordBytes + r.eng.size() + r.chi.size() + r.remark.size();
+    }
+    // Numbers past the eight digits of kFixedRecordBytes take one more digit
+    // for each power of ten they reach.
+    uint64_t power = 1;
+    for (size_t d = 0; d < textformat::kRecordNumberDigits; ++d) power *= 10;
+    for (; power < count; power *= 10) bytes += count - power;
+    return bytes;
+}
+
+bool WriteDictionary(const std::string& output, const std::string& header, size_t count,
+                     const RecordSource& record, Diagnostics& d, uint64_t limit) {
+    // The header is made once, so that the file written is the file sized.
+    const std::string line = header.empty() ? NewHeader() : header;
+    const uint64_t bytes = DictionaryBytes(line.size(), count, record);
+    if (bytes > limit) {
+        d.Error(output, 0,
+                "the dictionary would take " + std::to_string(bytes) +
+                    " bytes: the loader refuses files over " + std::to_string(limit) +
+                    " bytes; nothing written");
+        return false;
+    }
+    SafeOutput out;
+    if (!out.Open(output, d)) return false;
+    RecordWriter writer(out, line);
+    for (size_t i = 0; i < count; ++i) writer.Put(record(i));
     writer.Finish();
+    return out.Commit(d);
+}
+
+bool WriteDictionary(const std::string& output, const std::string& header,
+                     const std::vector<RecordText>& records, Diagnostics& d) {
+    return WriteDictionary(
+        output, header, records.size(), [&records](size_t i) { return records[i]; }, d);
 }
 
 bool Storable(std::string_view text, int section) {

@@ -1,15 +1,19 @@
 // Writing dictionary text files: the same bytes as the library's
 // SaveToTXTFileA (header line, records numbered by position, terminator),
-// from records held anywhere, streamed to a SafeOutput.
+// from records held anywhere, streamed to a SafeOutput. Every dictionary
+// vkcdict writes goes through WriteDictionary, which refuses a file that the
+// loader would refuse for its size before writing any of it.
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dict/VKCStringDict.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/Diagnostics.h"
+#include "vkcdict/DictFile.h"
 
 namespace vkcdict {
 
@@ -31,29 +35,29 @@ std::string NewHeader();
 // writes (label, date and time, two empty lines); empty otherwise.
 std::string WrittenHeader(std::string_view bytes);
 
-// Lays records out in the file's format and hands the bytes to a SafeOutput
-// in large pieces (one write per record would cost more than the layout).
-class RecordWriter {
-public:
-    // Writes `header` (NewHeader() when empty).
-    RecordWriter(SafeOutput& out, const std::string& header);
-    // Writes the next record, numbered by its position.
-    void Put(const RecordText& record);
-    // Writes the terminator and whatever is still held.
-    void Finish();
+// The texts of record `i` of a file being written (0 to count - 1). It is
+// asked for each record twice, once to size the file and once to write it;
+// the views it returns must stay valid until it is asked again.
+using RecordSource = std::function<RecordText(size_t i)>;
 
-private:
-    void Append(const char* bytes, size_t size);
+// The size in bytes of the file that WriteDictionary writes: a header line of
+// `headerBytes`, the `count` records and the terminator.
+uint64_t DictionaryBytes(size_t headerBytes, size_t count, const RecordSource& record);
 
-    SafeOutput& out_;
-    std::unique_ptr<char[]> held_;  // bytes not yet handed to out_
-    size_t used_ = 0;
-    uint32_t next_ = 0;
-};
-
-// Writes `header` (NewHeader() when empty), the records and the terminator.
-void WriteDictionary(SafeOutput& out, const std::string& header,
-                     const std::vector<RecordText>& records);
+// Writes a dictionary text file to `output` (a SafeOutput, so the target is
+// replaced only once the file is complete): `header` (NewHeader() when
+// empty), the `count` records numbered by position, the terminator. A file
+// of more than `limit` bytes (the loader's limit; tests give a small one)
+// would never load: it is refused before anything is written, reported
+// against `output` with the size it would have. Returns false, reported,
+// when refused or when the output cannot be opened or written; the target
+// is then as it was.
+bool WriteDictionary(const std::string& output, const std::string& header, size_t count,
+                     const RecordSource& record, Diagnostics& diagnostics,
+                     uint64_t limit = MaxDictionaryBytes());
+// The same for records held in a vector.
+bool WriteDictionary(const std::string& output, const std::string& header,
+                     const std::vector<RecordText>& records, Diagnostics& diagnostics);
 
 // Section indexes of Storable().
 constexpr int kEngSection = 0;

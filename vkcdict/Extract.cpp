@@ -112,18 +112,14 @@ int RunExtract(const ExtractOptions& options) {
     std::sort(sorted.begin(), sorted.end(),
               [](const auto* a, const auto* b) { return a->first < b->first; });
 
-    SafeOutput out;
-    if (!out.Open(options.output, d)) return kFailed;
-    RecordWriter writer(out, "");
     std::string remark;
-    for (const auto* entry : sorted) {
-        const Occurrences& o = entry->second;
+    const auto record = [&](size_t i) {
+        const Occurrences& o = sorted[i]->second;
         remark = options.scripts[o.script] + ":" + std::to_string(o.line) + " (" +
                  Count(o.count, "occurrence") + ")";
-        writer.Put({entry->first, std::string_view(), remark});
-    }
-    writer.Finish();
-    if (!out.Commit(d)) return kFailed;
+        return RecordText{sorted[i]->first, std::string_view(), remark};
+    };
+    if (!WriteDictionary(options.output, "", sorted.size(), record, d)) return kFailed;
     d.Summary("vkcdict extract: " + Count(sorted.size(), "text") + " to translate (" +
               Count(occurrences, "occurrence") + ") written to " + options.output);
     return kDone;

@@ -10,9 +10,9 @@
 namespace vkcdict {
 
 bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
-                      Diagnostics& diagnostics) {
+                      Diagnostics& diagnostics, EncodingPolicy encoding) {
     image_ = image;
-    if (!image) return OpenDictionary(path, policy, diagnostics, &file_);
+    if (!image) return OpenDictionary(path, policy, diagnostics, &file_, encoding);
     file_.path = path;
     file_.dict = std::make_unique<VKCStringDict>();
     std::error_code notADirectory;
@@ -26,14 +26,13 @@ bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
         return false;
     }
     std::fclose(readable);
-    std::string loaderPath = path;
-#ifdef _WIN32
-    std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
-#endif
-    if (file_.dict->LoadFromBINFileA(loaderPath.c_str()) == 0) {
-        diagnostics.Error(path, 0,
-                          "not a binary dictionary image that the loader accepts (or one of no "
-                          "records)");
+    if (file_.dict->LoadFromBINFileA(LoaderName(path).c_str()) == 0) {
+        diagnostics.Error(
+            path, 0,
+            file_.dict->path[0] == '\0'
+                ? NameTooLong(path)
+                : "not a binary dictionary image that the loader accepts (or one of no "
+                  "records)");
         return false;
     }
     return true;

@@ -13,8 +13,10 @@ namespace vkcdict {
 class LoadedDict {
 public:
     // False, reported, when the file cannot be read, (an image) the loader
-    // refuses it, or (a text file) OpenDictionary refuses it under `policy`.
-    bool Open(const std::string& path, bool image, LoadPolicy policy, Diagnostics& diagnostics);
+    // refuses it, or (a text file) OpenDictionary refuses it under `policy`
+    // and `encoding`.
+    bool Open(const std::string& path, bool image, LoadPolicy policy, Diagnostics& diagnostics,
+              EncodingPolicy encoding = EncodingPolicy::kReport);
 
     VKCStringDict* dict() { return file_.dict.get(); }
     const std::string& path() const { return file_.path; }

@@ -20,6 +20,7 @@ struct MergeOptions {
     std::string output;
     std::string prefer = "first";
     bool partial = false;
+    bool allowNonGbk = false;
 };
 
 }  // namespace
@@ -41,9 +42,10 @@ void AddMergeCommand(CLI::App& app) {
         ->check(CLI::IsMember({"first", "last"}))
         ->option_text("first|last");
     AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
     SetAction(command, [options] {
         return WriteUnion(options->dicts, options->output, options->prefer == "last",
-                          options->partial, "merge");
+                          options->partial, options->allowNonGbk, "merge");
     });
 }

@@ -42,6 +42,7 @@ struct ExportOptions {
     bool context = false;
     bool lossy = false;
     bool partial = false;
+    bool allowNonGbk = false;
 };
 
 // gettext's date form, in UTC.
@@ -200,7 +201,9 @@ int Export(const ExportOptions& o) {
     Diagnostics d;
     if (!OutputIsNoInput(o.output, {o.dict}, d)) return kFailed;
     DictFile f;
-    if (!OpenDictionary(o.dict, PolicyFor(o.partial), d, &f)) return kFailed;
+    if (!OpenDictionary(o.dict, PolicyFor(o.partial), d, &f, WritingPolicy(o.allowNonGbk))) {
+        return kFailed;
+    }
 
     std::vector<Source> sources(f.count());
     for (uint32_t i = 0; i < f.count(); ++i) {
@@ -302,6 +305,7 @@ void AddPoExportCommand(CLI::App& app) {
     command->add_flag("--lossy", options->lossy,
                       "write U+FFFD for undefined GBK in CHI texts and remarks");
     AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
     SetAction(command, [options] { return Export(*options); });
 }

@@ -46,6 +46,7 @@ struct ImportOptions {
     bool fuzzy = false;
     bool lossy = false;
     bool partial = false;
+    bool allowNonGbk = false;
 };
 
 constexpr uint64_t kNoContext = UINT64_MAX;
@@ -309,7 +310,9 @@ int Import(const ImportOptions& o) {
     std::vector<RecordText> records;
     uint64_t unnamed = 0;
     if (!o.base.empty()) {
-        if (!OpenDictionary(o.base, PolicyFor(o.partial), d, &base)) return kFailed;
+        if (!OpenDictionary(o.base, PolicyFor(o.partial), d, &base, WritingPolicy(o.allowNonGbk))) {
+            return kFailed;
+        }
         header = base.header;
         unnamed = IntoBase(base, catalogue, &records, d);
     } else {
@@ -321,10 +324,7 @@ int Import(const ImportOptions& o) {
         for (const Imported* r : sorted) records.push_back(TextsOf(*r));
     }
 
-    SafeOutput out;
-    if (!out.Open(o.output, d)) return kFailed;
-    WriteDictionary(out, header, records);
-    if (!out.Commit(d)) return kFailed;
+    if (!WriteDictionary(o.output, header, records, d)) return kFailed;
     std::string summary = "vkcdict po-import: " + Count(catalogue.entries(), "entry", "entries") +
                           " read, " + Count(records.size(), "record") + " written to " + o.output;
     if (catalogue.fuzzyLeftOut() != 0) {
@@ -364,6 +364,7 @@ void AddPoImportCommand(CLI::App& app) {
     command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
     command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
     AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
     SetAction(command, [options] { return Import(*options); });
 }

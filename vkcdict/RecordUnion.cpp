@@ -80,7 +80,7 @@ void RecordUnion::Combine(Diagnostics& d) {
 }
 
 int WriteUnion(const std::vector<std::string>& paths, const std::string& output, bool preferLast,
-               bool partial, const char* command) {
+               bool partial, bool allowNonGbk, const char* command) {
     Diagnostics d;
     if (!OutputIsNoInput(output, paths, d)) return kFailed;
     std::vector<std::unique_ptr<DictFile>> files;
@@ -88,17 +88,18 @@ int WriteUnion(const std::vector<std::string>& paths, const std::string& output,
     uint64_t loaded = 0;
     for (const std::string& path : paths) {
         files.push_back(std::make_unique<DictFile>());
-        if (!OpenDictionary(path, PolicyFor(partial), d, files.back().get())) return kFailed;
+        if (!OpenDictionary(path, PolicyFor(partial), d, files.back().get(),
+                            WritingPolicy(allowNonGbk))) {
+            return kFailed;
+        }
         all.Add(*files.back());
         loaded += files.back()->count();
     }
     all.Combine(d);
-    SafeOutput out;
-    if (!out.Open(output, d)) return kFailed;
-    RecordWriter writer(out, files.front()->header);
-    for (size_t i = 0; i < all.size(); ++i) writer.Put(all[i]);
-    writer.Finish();
-    if (!out.Commit(d)) return kFailed;
+    if (!WriteDictionary(
+            output, files.front()->header, all.size(), [&all](size_t i) { return all[i]; }, d)) {
+        return kFailed;
+    }
     d.Summary(std::string("vkcdict ") + command + ": " + Count(loaded, "record") + " read, " +
               Count(all.size(), "record") + " written to " + output + ", " +
               Count(all.conflicts(), "conflict"));

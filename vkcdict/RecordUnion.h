@@ -60,8 +60,9 @@ private:
 // library's writer made it, so that a run that changes no record changes no
 // byte. Returns the exit status; `command` names the command in the summary.
 // A dictionary that does not load completely stops it, writing nothing,
-// unless `partial`.
+// unless `partial`; so does one that looks like UTF-8 or UTF-16, unless
+// `allowNonGbk`.
 int WriteUnion(const std::vector<std::string>& paths, const std::string& output, bool preferLast,
-               bool partial, const char* command);
+               bool partial, bool allowNonGbk, const char* command);
 
 }  // namespace vkcdict

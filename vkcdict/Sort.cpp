@@ -18,6 +18,7 @@ struct SortOptions {
     std::string dict;
     std::string output;
     bool partial = false;
+    bool allowNonGbk = false;
 };
 
 }  // namespace
@@ -33,8 +34,10 @@ void AddSortCommand(CLI::App& app) {
         ->type_name("FILE")
         ->required();
     AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
     SetAction(command, [options] {
-        return WriteUnion({options->dict}, options->output, false, options->partial, "sort");
+        return WriteUnion({options->dict}, options->output, false, options->partial,
+                          options->allowNonGbk, "sort");
     });
 }

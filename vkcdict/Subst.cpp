@@ -41,6 +41,7 @@ struct SubstOptions {
     bool backupGiven = false;
     bool image = false;
     bool partial = false;
+    bool allowNonGbk = false;
 };
 
 // Where each script's output goes; false, reported, when the choice of
@@ -179,7 +180,10 @@ int RunSubst(const SubstOptions& options) {
     std::vector<std::string> targets;
     if (!PlanOutputs(options, d, &targets)) return kFailed;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d)) return kFailed;
+    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d,
+                   WritingPolicy(options.allowNonGbk))) {
+        return kFailed;
+    }
 
     const bool progress = StderrIsTerminal();
     bool failed = false;
@@ -225,6 +229,7 @@ void AddSubstCommand(CLI::App& app) {
     command->add_flag("--image", options->image,
                       "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
     SetAction(command, [options] { return RunSubst(*options); });
 }

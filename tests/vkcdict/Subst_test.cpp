@@ -94,13 +94,14 @@ TEST_F(Vkcdict, SubstWritesTheBytesVkcsubstWrites) {
         Write("d.txt", DictionaryFor(script));
         const std::string expected = Vkcsubst(dir, "s.txt", "d.txt");
         EXPECT_NE(expected, script) << path;
-        Result r = Run({"subst", "d.txt", "s.txt", "-o", "out.txt"});
+        // The dictionary of a UTF-8 script looks like UTF-8: taken as it is.
+        Result r = Run({"subst", "d.txt", "s.txt", "-o", "out.txt", "--allow-non-gbk"});
         EXPECT_EQ(r.status, 0) << path;
         EXPECT_EQ(Read("out.txt"), expected) << path;
-        r = Run({"subst", "d.txt", "-", "-o", "-"}, script);  // stdin to stdout
+        r = Run({"subst", "d.txt", "-", "-o", "-", "--allow-non-gbk"}, script);  // stdin to stdout
         EXPECT_EQ(r.status, 0) << path;
         EXPECT_EQ(r.out, expected) << path;
-        ASSERT_EQ(Run({"compile", "d.txt", "-o", "d.bin"}).status, 0);
+        ASSERT_EQ(Run({"compile", "d.txt", "-o", "d.bin", "--allow-non-gbk"}).status, 0);
         r = Run({"subst", "--image", "d.bin", "s.txt", "-o", "out.txt"});
         EXPECT_EQ(Read("out.txt"), expected) << path;
     }

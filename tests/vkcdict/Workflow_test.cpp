@@ -453,5 +453,152 @@ TEST_F(Vkcdict, CommandsRefuseADictionaryThatDoesNotLoadWhole) {
     }
 }
 
+// A dictionary that looks like UTF-8 (or UTF-16) would be written garbled into
+// a GBK script, a merged dictionary, an image or a PO file: every command that
+// writes its texts refuses it with check's hint as an error and writes
+// nothing, unless given --allow-non-gbk, which writes it as it is with the
+// hint as a warning. Commands that only read it warn and go on.
+TEST_F(Vkcdict, WritersRefuseADictionaryThatLooksLikeUtf8) {
+    const std::string start = "\xE5\xBC\x80\xE5\xA7\x8B";  // "start" in UTF-8
+    Write("utf8.txt", Dict({{"a", start, ""}, {"b", "\xE4\xBA\x8C", ""}}));
+    Write("bom.txt", "\xEF\xBB\xBF" + Dict({{"a", "1", ""}}));
+    // Loads in part, so the file is walked to describe it.
+    std::string broken = Dict({{"a", start, ""}, {"b", "2", ""}, {"c", "3", ""}});
+    broken.erase(broken.find("2\r\nmirok_res_CHI_End\r\n") + 3, 19);  // record 1's CHI end
+    Write("broken.txt", broken);
+    Write("good.txt", Dict({{"z", "9", ""}}));
+    Write("s.txt", "[a] [b]");
+    Write("p.po", "msgid \"a\"\nmsgstr \"x\"\n");
+    const std::string gbkNeeded = ": a dictionary must be GBK (code page 936); convert it with: ";
+    const struct {
+        const char* dict;
+        std::vector<std::string> options;
+        std::string hint;
+    } dicts[] = {
+        {"utf8.txt",
+         {},
+         "the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK)" +
+             gbkNeeded + "iconv -f UTF-8 -t GBK utf8.txt > utf8-gbk.txt"},
+        {"bom.txt",
+         {},
+         "the file looks like UTF-8 (it begins with a UTF-8 byte-order mark)" + gbkNeeded +
+             "sed '1s/^\\xEF\\xBB\\xBF//' bom.txt | iconv -f UTF-8 -t GBK > bom-gbk.txt"},
+        {"broken.txt",
+         {"--partial"},
+         "the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK)" +
+             gbkNeeded + "iconv -f UTF-8 -t GBK broken.txt > broken-gbk.txt"},
+    };
+    const std::vector<std::vector<std::string>> writers = {
+        {"sort", "D", "-o", "out.txt"},
+        {"merge", "good.txt", "D", "-o", "out.txt"},
+        {"po-export", "D", "-o", "out.txt"},
+        {"po-import", "p.po", "--base", "D", "-o", "out.txt"},
+        {"subst", "D", "s.txt", "-o", "out.txt"},
+        {"compile", "D", "-o", "out.txt"},
+    };
+    const std::vector<std::vector<std::string>> readers = {
+        {"stats", "D", "s.txt"},
+        {"lookup", "D", "a"},
+        {"match", "D"},
+        {"extract", "s.txt", "--dict", "D", "-o", "out.txt"},
+        {"qa", "D"},
+    };
+    const auto command = [](std::vector<std::string> args, const std::string& dict,
+                            const std::vector<std::string>& options) {
+        std::replace(args.begin(), args.end(), std::string("D"), dict);
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    };
+    for (const auto& d : dicts) {
+        const std::string error = std::string(d.dict) + ": error: " + d.hint + "\n";
+        const std::string warning = std::string(d.dict) + ": warning: " + d.hint + "\n";
+        for (const std::vector<std::string>& writer : writers) {
+            std::vector<std::string> args = command(writer, d.dict, d.options);
+            const std::string name = args[0] + " " + d.dict;
+            Write("out.txt", "kept");
+            Result r = Run(args);
+            EXPECT_EQ(r.status, 2) << name;
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), error) << name;
+            EXPECT_NE(r.err.find(std::string(d.dict) +
+                                 ": error: not used: this command would write its texts garbled "
+                                 "(--allow-non-gbk writes them as they are)\n"),
+                      std::string::npos)
+                << name << r.err;
+            EXPECT_EQ(Read("out.txt"), "kept") << name;
+
+            args.push_back("--allow-non-gbk");
+            r = Run(args);
+            EXPECT_NE(r.status, 2) << name << r.err;
+            EXPECT_NE(r.err.find(warning), std::string::npos) << name << r.err;
+        }
+        for (const std::vector<std::string>& reader : readers) {
+            const std::vector<std::string> args = command(reader, d.dict, d.options);
+            const Result r = Run(args, "a\n");
+            EXPECT_NE(r.status, 2) << args[0] << " " << d.dict << r.err;
+            EXPECT_NE(r.err.find(warning), std::string::npos) << args[0] << " " << d.dict << r.err;
+        }
+    }
+    // Written as it is when allowed: the script takes the UTF-8 bytes.
+    ASSERT_EQ(Run({"subst", "utf8.txt", "s.txt", "-o", "out.txt", "--allow-non-gbk"}).status, 0);
+    EXPECT_EQ(Read("out.txt"), "[" + start + "] [\xE4\xBA\x8C]");
+}
+
+#ifndef _WIN32
+// The loaders take a dictionary's name of up to 259 bytes, counted with the
+// current folder in front of a relative name. A longer one is named as such,
+// with its length, by every command that loads a dictionary, text or image.
+TEST_F(Vkcdict, PosixOnly_ANameTooLongForTheLoaderIsNamed) {
+    const std::string folder(200, 'f');
+    ASSERT_TRUE(testutil::MakeDir(dir.File(folder)));
+    std::string cwd;
+    {
+        testutil::ScopedCwd in(dir.path());
+        cwd = testutil::CurrentDir();
+    }
+    const std::string limit = ", longer than the 259 bytes a dictionary's name may have\n";
+    const struct {
+        std::string name;  // without its extension
+        std::string message;
+    } names[] = {
+        // 255 bytes: too long only with the current folder in front.
+        {folder + "/" + std::string(50, 'd'), "the path is " + std::to_string(cwd.size() + 256) +
+                                                  " bytes with the current folder in front" +
+                                                  limit},
+        {folder + "/" + std::string(60, 'e'), "the path is 265 bytes" + limit},
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"check", "D.txt"},
+        {"sort", "D.txt", "-o", "out.txt"},
+        {"merge", "D.txt", "-o", "out.txt"},
+        {"compile", "D.txt", "-o", "out.txt"},
+        {"po-export", "D.txt", "-o", "out.txt"},
+        {"stats", "D.txt", "s.txt"},
+        {"qa", "D.txt"},
+        {"lookup", "D.txt", "a"},
+        {"subst", "D.txt", "s.txt", "-o", "out.txt"},
+        {"decompile", "D.img", "-o", "out.txt"},
+        {"lookup", "--image", "D.img", "a"},
+        {"subst", "--image", "D.img", "s.txt", "-o", "out.txt"},
+    };
+    Write("s.txt", "[a]");
+    for (const auto& n : names) {
+        Write(n.name + ".txt", Dict({{"a", "1", ""}}));
+        Write(n.name + ".img", samples::Image({{"a", "1", ""}}));
+        for (std::vector<std::string> args : commands) {
+            std::string& dict = *std::find_if(args.begin(), args.end(), [](const std::string& a) {
+                return a.rfind("D.", 0) == 0;
+            });
+            dict = n.name + dict.substr(1);
+            Write("out.txt", "kept");
+            const Result r = Run(args);
+            EXPECT_EQ(r.status, 2) << args[0] << " " << dict;
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), dict + ": error: " + n.message)
+                << args[0] << " " << dict;
+            EXPECT_EQ(Read("out.txt"), "kept") << args[0] << " " << dict;
+        }
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace vkcdicttest
