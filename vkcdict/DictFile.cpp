@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "dict/FailureNote.h"
 #include "dict/RecordLines.h"
 #include "dict/TextFormat.h"
 #include "vkcdict/DictWriter.h"
@@ -216,16 +217,23 @@ uint64_t MaxDictionaryBytes() {
 
 namespace {
 
+const char kPathTooLong[] =
+    "the loader takes paths of up to 259 bytes, counting the current folder in front of a "
+    "relative name";
+
 // Loads `path` with the library's loader into `file`, noting the line of each
-// record's marker as the parse goes.
-void Load(const std::string& path, DictFile* file) {
+// record's marker as the parse goes. False when the loader refused the path
+// as too long: then nothing was loaded.
+bool Load(const std::string& path, DictFile* file) {
     std::string loaderPath = path;
 #ifdef _WIN32
     // The loader takes a name without a backslash from the current folder.
     std::replace(loaderPath.begin(), loaderPath.end(), '/', '\\');
 #endif
     recordlines::Noting noting(&file->lines);
+    failurenote::Clear();
     file->loaded = file->dict->LoadFromTXTFileA(loaderPath.c_str()) != 0;
+    return failurenote::Last().cause != failurenote::Cause::kPathTooLong;
 }
 
 // True when the load alone describes the file: it loaded, every record marker
@@ -283,14 +291,14 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Error(path, 0, "is a directory");
         return false;
     }
-    const bool loadable = path != "-" && path.size() < sizeof(file->dict->path);
-    // Only a regular file is loaded before it is read: a FIFO or a device is
-    // refused by the reading below before the loader would open it.
+    bool loadable = path != "-" && path.size() < sizeof(file->dict->path);
+    // Only a regular file is loaded before it is read: anything else (a FIFO,
+    // a device) is refused by the reading below, which opens without waiting.
     std::error_code notAFile;
     const bool loadedFirst = loadable && std::filesystem::is_regular_file(path, notAFile);
     if (loadedFirst) {
-        Load(path, file);
-        if (LoadedWhole(*file)) {
+        loadable = Load(path, file);
+        if (loadable && LoadedWhole(*file)) {
             ReportWholeLoad(file, policy, severity, diagnostics);
             return Accept(*file, policy, diagnostics);
         }
@@ -306,7 +314,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         return false;
     }
     if (!loadable) {
-        diagnostics.Error(path, 0, "the loader takes paths of up to 259 bytes");
+        diagnostics.Error(path, 0, kPathTooLong);
         return false;
     }
     file->size = block.size;
@@ -324,7 +332,10 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         return Accept(*file, policy, diagnostics);
     }
 
-    if (!loadedFirst) Load(path, file);
+    if (!loadedFirst && !Load(path, file)) {
+        diagnostics.Error(path, 0, kPathTooLong);
+        return false;
+    }
     const MarkerWalk walk = WalkMarkers(bytes);
     const VKCStringDict& dict = *file->dict;
     bool agree = walk.records.size() == dict.count && walk.broken == !file->loaded;
