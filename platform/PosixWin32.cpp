@@ -287,7 +287,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD /*shareMode*/,
         return INVALID_HANDLE_VALUE;
     }
     struct stat opened;
-    const DWORD openedError = fstat(fd, &opened) != 0 ? ErrorFromErrno(errno)
+    const DWORD openedError = fstat(fd, &opened) != 0   ? ErrorFromErrno(errno)
                               : S_ISREG(opened.st_mode) ? ERROR_SUCCESS
                               : S_ISDIR(opened.st_mode) ? ERROR_ACCESS_DENIED
                                                         : kNotAFile;

@@ -175,10 +175,14 @@ TEST(Win32CreateFile, RefusesFifosAndDevicesWithoutWaiting) {
     };
     const DWORD rw = GENERIC_READ | GENERIC_WRITE;
     const Case cases[] = {
-        {fifo, GENERIC_READ, OPEN_EXISTING},   {fifo, GENERIC_WRITE, OPEN_EXISTING},
-        {fifo, rw, OPEN_ALWAYS},               {fifo, GENERIC_WRITE, CREATE_ALWAYS},
-        {fifo, GENERIC_WRITE, TRUNCATE_EXISTING}, {fifo, 0, OPEN_EXISTING},
-        {"/dev/null", GENERIC_READ, OPEN_EXISTING}, {"/dev/null", GENERIC_WRITE, OPEN_ALWAYS},
+        {fifo, GENERIC_READ, OPEN_EXISTING},
+        {fifo, GENERIC_WRITE, OPEN_EXISTING},
+        {fifo, rw, OPEN_ALWAYS},
+        {fifo, GENERIC_WRITE, CREATE_ALWAYS},
+        {fifo, GENERIC_WRITE, TRUNCATE_EXISTING},
+        {fifo, 0, OPEN_EXISTING},
+        {"/dev/null", GENERIC_READ, OPEN_EXISTING},
+        {"/dev/null", GENERIC_WRITE, OPEN_ALWAYS},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path + " access " + std::to_string(c.access) + " disposition " +

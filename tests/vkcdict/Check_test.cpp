@@ -257,7 +257,7 @@ TEST_F(Vkcdict, PosixOnly_ADictionaryThatIsNoFileIsRefusedWithoutWaiting) {
         const Result r = Run(row.args, "", 10);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err.rfind(row.dict + ": error: not a regular file (a named pipe, a device or a "
-                                          "socket)\n",
+                                         "socket)\n",
                               0),
                   0u)
             << r.err;

@@ -37,8 +37,8 @@ protected:
         testutil::ScopedCwd cwd(dir.path());
         testutil::WriteBytes(dir.File("stdin.txt"), input);
         Result r;
-        r.status = testutil::RunProgram(VKCDICT_PATH, args, "stdin.txt", "stdout.txt",
-                                        "stderr.txt", timeLimit);
+        r.status = testutil::RunProgram(VKCDICT_PATH, args, "stdin.txt", "stdout.txt", "stderr.txt",
+                                        timeLimit);
         r.out = testutil::ReadBytes(dir.File("stdout.txt"));
         r.err = testutil::ReadBytes(dir.File("stderr.txt"));
         return r;
