@@ -142,7 +142,8 @@ VKC_API const char* VKC_CALL vkc_dict_last_error(const vkc_dict* d);
  * is invalid after it, whatever the result.
  *
  * A file name without a backslash (and, outside Windows, not starting with
- * '/') is taken from the current directory. When the load fails the content
+ * '/') is taken from the current directory. Outside Windows a backslash is an
+ * ordinary byte of a name, never a folder separator. When the load fails the content
  * is what the class leaves: for VKC_E_ARGUMENT nothing changes; for
  * VKC_E_OPEN the former records stay; for VKC_E_BROKEN records 0 to k-1 of
  * the new data; for VKC_E_FORMAT of a text load, no records; for an image

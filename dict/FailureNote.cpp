@@ -19,6 +19,10 @@ void NoteBrokenRecord(int marker, uint32_t record) {
     t_note = Note{Cause::kBrokenRecord, marker, record};
 }
 
+void NotePathTooLong() {
+    t_note = Note{Cause::kPathTooLong, 0, 0};
+}
+
 Note Last() {
     return t_note;
 }

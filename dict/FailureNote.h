@@ -17,6 +17,8 @@ enum class Cause {
     kNone,
     kMemory,        // an allocation failed and the operation swallowed it
     kBrokenRecord,  // a text load met a record with a missing marker
+    kPathTooLong,   // a load's path, with the current directory in front of a
+                    // bare name, is longer than the 259 bytes `path` holds
 };
 
 struct Note {
@@ -30,6 +32,7 @@ struct Note {
 void Clear();
 void NoteMemory();
 void NoteBrokenRecord(int marker, uint32_t record);
+void NotePathTooLong();
 // The note since the last Clear on this thread (kNone when nothing was noted).
 Note Last();
 

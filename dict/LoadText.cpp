@@ -108,9 +108,19 @@ bool AcceptableSize(uint32_t size) {
 }  // namespace
 
 bool VKCStringDict::ResolvePath(const char* fileName, char* resolved) {
+#ifdef _WIN32
+    constexpr char kSeparator = '\\';
+#else
+    // A backslash is part of a POSIX name, so the current directory is joined
+    // with '/'; the result starts with '/' and is taken unchanged on reload.
+    constexpr char kSeparator = '/';
+#endif
     if (fileName == nullptr) return false;
     size_t nameLength = strnlen(fileName, MAX_PATH);
-    if (nameLength >= MAX_PATH) return false;
+    if (nameLength >= MAX_PATH) {
+        failurenote::NotePathTooLong();
+        return false;
+    }
     bool taken = std::memchr(fileName, '\\', nameLength) != nullptr;
 #ifndef _WIN32
     // An absolute POSIX path is taken unchanged, as an absolute Windows path
@@ -123,11 +133,15 @@ bool VKCStringDict::ResolvePath(const char* fileName, char* resolved) {
     }
     char directory[MAX_PATH];
     DWORD length = GetCurrentDirectoryA(MAX_PATH, directory);
-    if (length == 0 || length >= MAX_PATH) return false;
-    if (directory[length - 1] == '\\') --length;  // a root such as C:\ ends in one already
-    if (length + 1 + nameLength > MAX_PATH - 1) return false;
+    if (length == 0) return false;
+    // A root (C:\ or /) ends in a separator already.
+    if (length < MAX_PATH && directory[length - 1] == kSeparator) --length;
+    if (length >= MAX_PATH || length + 1 + nameLength > MAX_PATH - 1) {
+        failurenote::NotePathTooLong();
+        return false;
+    }
     std::memcpy(resolved, directory, length);
-    resolved[length] = '\\';
+    resolved[length] = kSeparator;
     std::memcpy(resolved + length + 1, fileName, nameLength + 1);
     return true;
 }

@@ -91,8 +91,10 @@ public:
     // on failure (a successful load always holds a record).
 
     // Loads a file; a name without a backslash is taken from the current
-    // directory. A null name, a name of 260 bytes or more, or a resolved path
-    // longer than 259 bytes: 0, nothing changes. A missing, empty or oversized
+    // directory (outside Windows: a name that neither holds a backslash nor
+    // starts with '/', joined to it with '/'). A null name, a name of 260
+    // bytes or more, or a resolved path longer than 259 bytes: 0, nothing
+    // changes (the last two noted, dict/FailureNote.h). A missing, empty or oversized
     // (over 200,000,000 bytes) file: 0, the previous records stay. A broken
     // record k: 0, records 0 to k-1 stay usable (`count` = k). Record k is
     // broken when a marker it needs is missing, and also when one of its
@@ -215,8 +217,10 @@ private:
     // capacities: no pool, no records. `dataSize` is left alone.
     void ReleaseBlocks();
     // Resolves `fileName` into `resolved` (260 bytes): a name without a
-    // backslash is taken from the current directory. False when the name is
-    // null or the name or the result does not fit.
+    // backslash is taken from the current directory, joined to it with '\'
+    // on Windows and '/' elsewhere, where a name starting with '/' is taken
+    // unchanged too. False when the name is null, the current directory is
+    // unknown, or the name or the result does not fit (then noted).
     static bool ResolvePath(const char* fileName, char* resolved);
     // Replaces the content by a new pool of `dataSize` + 4 bytes, for a loader
     // to fill with `dataSize` bytes. Throws std::bad_alloc, leaving no pool.

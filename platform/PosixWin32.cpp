@@ -8,11 +8,20 @@
 // asked for, because ReadFile and WriteFile must refuse with
 // ERROR_ACCESS_DENIED, not with whatever EBADF would map to.
 //
-// Names are bytes: every backslash becomes '/', nothing is re-encoded. Names
-// are case-sensitive, and a drive prefix such as "C:" is an ordinary part of a
+// Names are bytes, used exactly as given: a backslash is an ordinary byte of a
+// name, as POSIX has it, so a name such as dict\zh.txt (archives made on
+// Windows hold such names) is that one file, never dict/zh.txt, and a name that
+// cannot be opened as given fails. Nothing is re-encoded. Names are
+// case-sensitive, and a drive prefix such as "C:" is an ordinary part of a
 // name. The read-only attribute is "no write permission bits"; since root may
 // write to any file, the layer checks those bits itself before every open that
 // would write or truncate.
+//
+// Only regular files open. A FIFO would make open(2) wait for its other end,
+// forever when there is none, and a device or socket has no size or position
+// in the Win32 sense; the layer refuses them without waiting: it looks before
+// it opens, and opens with O_NONBLOCK so that a FIFO put in the file's place
+// meanwhile is still refused at once.
 #ifndef _WIN32
 
 #include <errno.h>
@@ -48,16 +57,17 @@ BOOL Fail(DWORD error) {
 
 // ---- Names
 
-// Copies `path` into `out` (MAX_PATH bytes) with every '\' turned into '/'.
-// Returns ERROR_SUCCESS, or the error that CreateFileA reports for the name.
-DWORD TranslateName(const char* path, char* out) {
+// The error that CreateFileA reports for the name itself, or ERROR_SUCCESS.
+DWORD CheckName(const char* path) {
     if (path == nullptr || path[0] == '\0') return ERROR_PATH_NOT_FOUND;
-    size_t length = strlen(path);
     // Windows limits 8-bit names to MAX_PATH bytes with the NUL.
-    if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-    for (size_t i = 0; i <= length; ++i) out[i] = path[i] == '\\' ? '/' : path[i];
+    if (strnlen(path, MAX_PATH) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
     return ERROR_SUCCESS;
 }
+
+// What CreateFileA reports for a FIFO, socket or device. Windows has no such
+// files among its names; like a folder, such a name exists and is no file.
+constexpr DWORD kNotAFile = ERROR_ACCESS_DENIED;
 
 bool EndsWithSeparator(const char* name) {
     return name[strlen(name) - 1] == '/';
@@ -204,12 +214,12 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD /*shareMode*/,
         Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    char name[MAX_PATH];
-    DWORD nameError = TranslateName(path, name);
+    DWORD nameError = CheckName(path);
     if (nameError != ERROR_SUCCESS) {
         Fail(nameError);
         return INVALID_HANDLE_VALUE;
     }
+    const char* const name = path;
 
     // Linux opens a folder for reading; Windows refuses it as a file: 5, or 3
     // when the name ends in a separator. A name with a trailing separator that
@@ -224,6 +234,10 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD /*shareMode*/,
         Fail(ErrorFromErrno(exists ? ENOTDIR : ENOENT, name));
         return INVALID_HANDLE_VALUE;
     }
+    if (exists && !S_ISREG(st.st_mode)) {
+        Fail(kNotAFile);
+        return INVALID_HANDLE_VALUE;
+    }
     const bool truncates =
         creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
     if (exists && creationDisposition != CREATE_NEW && IsReadOnly(st) &&
@@ -232,7 +246,10 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD /*shareMode*/,
         return INVALID_HANDLE_VALUE;
     }
 
-    int flags = O_CLOEXEC;  // never O_APPEND: appending is a seek to the end
+    // O_NONBLOCK: a FIFO that took the file's place since the stat above must
+    // not make the open wait; it is refused below, and a regular file's
+    // descriptor is made blocking again.
+    int flags = O_CLOEXEC | O_NONBLOCK;  // never O_APPEND: appending is a seek to the end
     const DWORD access = desiredAccess & (GENERIC_READ | GENERIC_WRITE);
     if (access == (GENERIC_READ | GENERIC_WRITE)) {
         flags |= O_RDWR;
@@ -265,9 +282,21 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD /*shareMode*/,
         fd = open(name, flags, mode);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        Fail(ErrorFromErrno(errno, name));
+        // ENXIO: a FIFO without a reader, opened for writing meanwhile.
+        Fail(errno == ENXIO ? kNotAFile : ErrorFromErrno(errno, name));
         return INVALID_HANDLE_VALUE;
     }
+    struct stat opened;
+    const DWORD openedError = fstat(fd, &opened) != 0   ? ErrorFromErrno(errno)
+                              : S_ISREG(opened.st_mode) ? ERROR_SUCCESS
+                              : S_ISDIR(opened.st_mode) ? ERROR_ACCESS_DENIED
+                                                        : kNotAFile;
+    if (openedError != ERROR_SUCCESS) {
+        close(fd);
+        Fail(openedError);
+        return INVALID_HANDLE_VALUE;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     HANDLE handle = AddHandle(fd, access);
     if (handle == INVALID_HANDLE_VALUE) {
         close(fd);
@@ -410,9 +439,9 @@ BOOL WINAPI CloseHandle(HANDLE object) {
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    char name[MAX_PATH];
-    DWORD nameError = TranslateName(path, name);
+    DWORD nameError = CheckName(path);
     if (nameError != ERROR_SUCCESS) return Fail(nameError);
+    const char* const name = path;
     struct stat st;
     if (stat(name, &st) != 0) return Fail(ErrorFromErrno(errno, name));
     // Folders ignore the read-only attribute; hidden, system and the others

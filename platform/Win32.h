@@ -97,10 +97,17 @@ struct SYSTEMTIME {
 #define ERROR_NOACCESS 998u
 #define ERROR_INVALID_USER_BUFFER 1784u
 
-// Files. Every backslash in a path is taken as '/'. Share modes are accepted
-// but not enforced: POSIX has no mandatory sharing, so two handles on one file
-// never refuse each other here as they would on Windows. Names are
-// case-sensitive, and a drive prefix such as "C:" is an ordinary part of a name.
+// Files. A name is used exactly as given: '/' is the only separator, and a
+// backslash is an ordinary byte of a name, so "a\\b" names the file a\b in
+// the working directory, never b in folder a. Names are case-sensitive, and a
+// drive prefix such as "C:" is an ordinary part of a name. Share modes are
+// accepted but not enforced: POSIX has no mandatory sharing, so two handles on
+// one file never refuse each other here as they would on Windows.
+//
+// CreateFileA opens regular files only. A folder is refused as Windows
+// refuses it (ERROR_ACCESS_DENIED, or ERROR_PATH_NOT_FOUND when the name ends
+// in '/'); a FIFO, socket or device with ERROR_ACCESS_DENIED, at once: the
+// call never waits for a FIFO's other end.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD desiredAccess, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES security, DWORD creationDisposition,
                           DWORD flagsAndAttributes, HANDLE templateFile);

@@ -145,8 +145,13 @@ std::string Quote(const std::string& arg) {
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args,
                const std::string& stdinFile, const std::string& stdoutFile,
-               const std::string& stderrFile) {
+               const std::string& stderrFile, int timeLimit) {
     std::string command = Quote(program);
+#ifndef _WIN32
+    if (timeLimit > 0) command = "timeout -s KILL " + std::to_string(timeLimit) + " " + command;
+#else
+    (void)timeLimit;
+#endif
     for (const std::string& arg : args) command += " " + Quote(arg);
     if (!stdinFile.empty()) command += " <" + Quote(stdinFile);
     if (!stdoutFile.empty()) command += " >" + Quote(stdoutFile);

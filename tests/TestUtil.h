@@ -59,9 +59,11 @@ void SetEnv(const char* name, const char* value);
 // system's shell, in the current directory. Standard input, output and error
 // are redirected from and to the named files; an empty name leaves the stream
 // as it is. Returns the program's exit status, or -1 when it did not exit
-// normally.
+// normally. On POSIX, a `timeLimit` of seconds (0: none) kills a run that
+// would wait for ever, which then returns 137, so that a test of something
+// that must not wait fails instead of hanging.
 int RunProgram(const std::string& program, const std::vector<std::string>& args,
                const std::string& stdinFile = "", const std::string& stdoutFile = "",
-               const std::string& stderrFile = "");
+               const std::string& stderrFile = "", int timeLimit = 0);
 
 }  // namespace testutil

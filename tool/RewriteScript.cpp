@@ -1,5 +1,8 @@
 #include "tool/RewriteScript.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -56,10 +59,54 @@ long ScriptSize(FILE* in) {
     return end;
 }
 
-// Tells the debugger output (VKC_DEBUG on POSIX) why the output was not
-// written, or what was done that the user may not expect.
-void Note(const char* outputPath, const char* what, const std::string& text) {
-    OutputDebugStringA(("vkcsubst: " + std::string(outputPath) + ": " + what + text).c_str());
+// Tells the debugger output (VKC_DEBUG on POSIX) why the script was not read
+// or the output not written, or what was done that the user may not expect.
+// Composed without allocating, so that it can tell of memory that ran out.
+void Note(const char* path, const char* what, const char* text) {
+    char line[1024];
+    std::snprintf(line, sizeof(line), "vkcsubst: %s: %s%s", path, what, text);
+    OutputDebugStringA(line);
+}
+
+void Note(const char* path, const char* what, const std::string& text) {
+    Note(path, what, text.c_str());
+}
+
+const char kScriptNotRead[] = "script not read, nothing written: ";
+const char kNotWritten[] = "not written: ";
+const char kOutOfMemory[] = "out of memory";
+
+// Why the script could not be opened, in the system's words; the script is
+// opened for update, which a script the user may only read does not allow.
+std::string OpenFailure(int error) {
+    std::string why = std::strerror(error);
+    if (error == EACCES || error == EPERM || error == EROFS) {
+        why += " (the script is opened for update, so it must be writable)";
+    }
+    return why;
+}
+
+// True when the open `file` is a regular file. Anything else is refused: a
+// FIFO has no size, a terminal waits for input, and a device such as
+// /dev/zero never ends.
+bool IsRegularFile(FILE* file) {
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_fstat64(_fileno(file), &st) != 0) return false;
+#else
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0) return false;
+#endif
+    return (st.st_mode & S_IFMT) == S_IFREG;
+}
+
+// fread, keeping the system's reason for the first read that failed in
+// `*error` (0 while none has).
+size_t ReadPiece(FILE* in, unsigned char* data, size_t size, int* error) {
+    errno = 0;
+    const size_t got = std::fread(data, 1, size, in);
+    if (got < size && *error == 0 && std::ferror(in) != 0) *error = errno != 0 ? errno : EIO;
+    return got;
 }
 
 struct CloseFile {
@@ -69,16 +116,29 @@ struct CloseFile {
 // RewriteScriptFile without its guard against running out of memory.
 int Rewrite(const char* outputPath, const char* inputPath) {
     std::unique_ptr<FILE, CloseFile> in(std::fopen(inputPath, "r+b"));
-    if (in == nullptr) return 0;
+    if (in == nullptr) {
+        Note(inputPath, kScriptNotRead, OpenFailure(errno));
+        return 0;
+    }
+    if (!IsRegularFile(in.get())) {
+        Note(inputPath, kScriptNotRead, "not a regular file (a named pipe, a device or a socket)");
+        return 0;
+    }
     // The pieces are read straight into the block.
     std::setvbuf(in.get(), nullptr, _IONBF, 0);
     // The script is read in pieces into one block used again and again,
     // which is faster than touching fresh memory for a whole script. The
     // output may be the script itself: it replaces the script only once it is
     // complete, after the last piece was read.
-    if (ScriptSize(in.get()) < 0) return 0;
+    if (ScriptSize(in.get()) < 0) {
+        Note(inputPath, kScriptNotRead, std::strerror(errno));
+        return 0;
+    }
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kScriptPieceSize]);
-    if (block == nullptr) return 0;
+    if (block == nullptr) {
+        Note(outputPath, kNotWritten, kOutOfMemory);
+        return 0;
+    }
     fileio::AtomicFile out;
     if (!out.Open(outputPath)) {
         Note(outputPath, "not written: ", out.error());
@@ -98,7 +158,8 @@ int Rewrite(const char* outputPath, const char* inputPath) {
     // Only the bytes read are used, so a file that shrinks meanwhile gives a
     // shorter script, never a fault.
     unsigned char* const data = block.get();
-    size_t filled = std::fread(data, 1, kScriptPieceSize, in.get());
+    int readError = 0;
+    size_t filled = ReadPiece(in.get(), data, kScriptPieceSize, &readError);
     bool last = filled < kScriptPieceSize;
     {
         FileOutput output(out.stream());
@@ -108,10 +169,16 @@ int Rewrite(const char* outputPath, const char* inputPath) {
                 scriptrewrite::RewritePiece(g_dictionary, data, filled, last, &open, output);
             if (last) break;
             std::memmove(data, data + filled - held, held);
-            filled = held + std::fread(data + held, 1, kScriptPieceSize - held, in.get());
+            filled = held + ReadPiece(in.get(), data + held, kScriptPieceSize - held, &readError);
             last = filled < kScriptPieceSize;
         }
         output.Flush();
+    }
+    // A script that could not be read to its end gives no output: the output
+    // that was begun is discarded, and the target stays as it was.
+    if (readError != 0) {
+        Note(inputPath, kScriptNotRead, std::strerror(readError));
+        return 0;
     }
     // Closed before the output may replace it (Windows refuses to replace an
     // open file).
@@ -131,6 +198,8 @@ int RewriteScriptFile(const char* outputPath, const char* inputPath) {
     try {
         return Rewrite(outputPath, inputPath);
     } catch (const std::bad_alloc&) {
-        return 0;  // whatever was made is discarded on the way out
+        // Whatever was made is discarded on the way out.
+        Note(outputPath, kNotWritten, kOutOfMemory);
+        return 0;
     }
 }

@@ -5,17 +5,14 @@
 // prints nothing and always ends with status 0; its arguments, and why a
 // dictionary did not load or an output was not written, go to the debugger
 // output (standard error with VKC_DEBUG=1 on POSIX).
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "dict/TextFormat.h"
 #include "fileio/AtomicFile.h"
 #include "platform/Win32.h"
+#include "tool/LoadDictionary.h"
 #include "tool/RewriteScript.h"
 
 #ifndef _WIN32
@@ -53,25 +50,6 @@ void ConvertDebugOutputForTerminal() {
 }
 #endif
 
-// Why the dictionary at `path` gave no record, for the debugger output. The
-// loader has already told of a broken first record.
-std::string WhyNothingLoaded(const char* path) {
-    struct stat st;
-    if (stat(path, &st) != 0) return std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return "it is a folder";
-    if (st.st_size == 0) return "the file is empty";
-    if (static_cast<unsigned long long>(st.st_size) > textformat::kMaxDataSize) {
-        return std::to_string(static_cast<unsigned long long>(st.st_size)) +
-               " bytes, more than the " + std::to_string(textformat::kMaxDataSize) +
-               " a dictionary may hold";
-    }
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return std::strerror(errno);
-    std::fclose(file);
-    return "no record: no record marker line (mirok_res_No. after CR LF), or the first record "
-           "is broken";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,16 +67,7 @@ int main(int argc, char** argv) {
               ": not written: it is the dictionary; name another output file");
         return 0;
     }
-    if (g_dictionary.count == 0) {
-        const uint32_t records = g_dictionary.LoadFromTXTFileA(argv[3]);
-        if (records == 0 && g_dictionary.count == 0) {
-            Debug(std::string("vkcsubst: ") + argv[3] +
-                  ": dictionary not loaded: " + WhyNothingLoaded(argv[3]));
-        } else {
-            Debug(std::string("vkcsubst: ") + argv[3] + ": " + std::to_string(g_dictionary.count) +
-                  " records loaded" + (records == 0 ? ", up to a broken record" : ""));
-        }
-    }
+    if (g_dictionary.count == 0) LoadToolDictionary(argv[3]);
     RewriteScriptFile(argv[4], argv[2]);
     return 0;
 }

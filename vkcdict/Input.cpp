@@ -2,9 +2,12 @@
 // are read: a regular file is read into a block of its size at once, a
 // folder is refused by name (fopen opens one on Linux, and its "size" from
 // fseek and ftell is 2^63 - 1), and anything else (a pipe, a terminal, a
-// device) is read in pieces until its end.
+// device) is read in pieces until its end. A dictionary's bytes (ReadBlock)
+// come from a regular file only, which the library's loader needs too; it is
+// opened without waiting, as a FIFO with no writer would make an open wait.
 #include "vkcdict/Input.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,8 +20,9 @@
 #include <stdexcept>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace vkcdict {
@@ -26,6 +30,7 @@ namespace vkcdict {
 namespace {
 
 const char kIsDirectory[] = "is a directory";
+const char kNotAFile[] = "not a regular file (a named pipe, a device or a socket)";
 const char kOutOfMemory[] = "out of memory";
 
 std::string inWork;
@@ -78,7 +83,43 @@ size_t BlockSize(uint64_t size) {
 }  // namespace
 
 std::string ReadFailure(const std::string& error) {
-    return error == kIsDirectory ? error : "cannot read: " + error;
+    return error == kIsDirectory || error == kNotAFile ? error : "cannot read: " + error;
+}
+
+FILE* OpenRegularFile(const std::string& path, uint64_t* size, std::string* error) {
+#ifdef _WIN32
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+        *error = OpenFailure(path);
+        return nullptr;
+    }
+#else
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        *error = OpenFailure(path);
+        return nullptr;
+    }
+    FILE* in = fdopen(fd, "rb");
+    if (in == nullptr) {
+        *error = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+#endif
+    const Shape shape = ShapeOf(in);
+    if (shape.kind != Kind::kRegular) {
+        *error = shape.kind == Kind::kDirectory ? kIsDirectory : kNotAFile;
+        std::fclose(in);
+        return nullptr;
+    }
+#ifndef _WIN32
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // reads wait for the disk again
+#endif
+    *size = shape.size;
+    return in;
 }
 
 WorkingOn::WorkingOn(const std::string& path)
@@ -154,30 +195,15 @@ size_t InputPieces::Read(char* data, size_t size) {
 bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* tooLong,
                std::string* error) {
     *tooLong = false;
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        *error = OpenFailure(path);
-        return false;
-    }
+    uint64_t size = 0;
+    FILE* in = OpenRegularFile(path, &size, error);
+    if (in == nullptr) return false;
     bool read = false;
-    const Shape shape = ShapeOf(in);
-    int64_t size = -1;
-    if (shape.kind == Kind::kDirectory) {
-        *error = kIsDirectory;
-        std::fclose(in);
-        return false;
-    }
-    if (shape.kind == Kind::kRegular) {
-        size = static_cast<int64_t>(shape.size);
-    } else if (std::fseek(in, 0, SEEK_END) == 0) {
-        size = std::ftell(in);
-    }
-    if (size >= 0 && static_cast<uint64_t>(size) > limit) {
+    if (size > limit) {
         *tooLong = true;
-        block->size =
-            static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), SIZE_MAX));
+        block->size = static_cast<size_t>(std::min<uint64_t>(size, SIZE_MAX));
         read = true;
-    } else if (size >= 0 && std::fseek(in, 0, SEEK_SET) == 0) {
+    } else {
         try {
             block->data.reset(new char[static_cast<size_t>(size) + 1]);
             block->size = std::fread(block->data.get(), 1, static_cast<size_t>(size), in);
@@ -186,8 +212,6 @@ bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* to
         } catch (const std::bad_alloc&) {
             *error = kOutOfMemory;
         }
-    } else {
-        *error = std::strerror(errno);
     }
     std::fclose(in);
     return read;

@@ -17,10 +17,18 @@ namespace vkcdict {
 // directory" for a folder, "out of memory" when the bytes cannot be held.
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error);
 
-// The message for an input that could not be read, given ReadInput's
-// `error`: a folder is named as such ("is a directory"), anything else is
+// The message for an input that could not be read, given the `error` of
+// ReadInput, OpenRegularFile or ReadBlock: a folder ("is a directory") and a
+// file that is not a regular one are named as such, anything else is
 // "cannot read: " and the reason.
 std::string ReadFailure(const std::string& error);
+
+// Opens the file at `path` for reading, without waiting: only a regular file
+// opens; a folder is refused with "is a directory", a FIFO, device or socket
+// as not a regular file (a FIFO with no writer would make a plain open wait
+// for ever). Returns the file, which the caller closes, with its size in
+// `*size`; null with the reason in `*error` (ReadFailure words it).
+FILE* OpenRegularFile(const std::string& path, uint64_t* size, std::string* error);
 
 // A whole file in a block of its size, read without first filling the block.
 struct FileBlock {
@@ -28,9 +36,10 @@ struct FileBlock {
     size_t size = 0;
     std::string_view view() const { return std::string_view(data.get(), size); }
 };
-// Reads the file at `path` (not stdin) into `*block`, at most `limit` bytes
-// (a longer file is refused before anything is read, with `*tooLong` set).
-// False with the reason in `*error` when it cannot be read, as ReadInput says.
+// Reads the regular file at `path` (opened as OpenRegularFile says) into
+// `*block`, at most `limit` bytes (a longer file is refused before anything is
+// read, with `*tooLong` set). False with the reason in `*error` when it cannot
+// be opened or read.
 bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* tooLong,
                std::string* error);
 

@@ -1,11 +1,9 @@
 #include "vkcdict/LoadedDict.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "vkcdict/Input.h"
 
 namespace vkcdict {
 
@@ -15,14 +13,11 @@ bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
     if (!image) return OpenDictionary(path, policy, diagnostics, &file_, encoding);
     file_.path = path;
     file_.dict = std::make_unique<VKCStringDict>();
-    std::error_code notADirectory;
-    if (std::filesystem::is_directory(path, notADirectory)) {
-        diagnostics.Error(path, 0, "is a directory");
-        return false;
-    }
-    FILE* readable = std::fopen(path.c_str(), "rb");
+    uint64_t size = 0;
+    std::string error;
+    FILE* readable = OpenRegularFile(path, &size, &error);
     if (readable == nullptr) {
-        diagnostics.Error(path, 0, std::string("cannot read: ") + std::strerror(errno));
+        diagnostics.Error(path, 0, ReadFailure(error));
         return false;
     }
     std::fclose(readable);

@@ -18,7 +18,12 @@
 #include "Samples.h"
 #include "TestUtil.h"
 #include "dict/VKCStringDict.h"
+#include "tool/LoadDictionary.h"
 #include "tool/RewriteScript.h"
+
+#ifndef _WIN32
+#include "platform/DebugOutput.h"
+#endif
 
 namespace {
 
@@ -369,6 +374,58 @@ TEST_F(AllocationFailure, IndexedLookupsNeedNoAllocation) {
     }
 }
 
+#ifndef _WIN32
+// What the debugger output is sent while a DebugCapture lives, kept without
+// allocating: an allocation there would count among the ones made to fail.
+char g_said[4096];
+void Keep(const char* text) {
+    std::strncat(g_said, text, sizeof(g_said) - std::strlen(g_said) - 2);
+    std::strcat(g_said, "\n");
+}
+struct DebugCapture {
+    DebugCapture() {
+        testutil::SetEnv("VKC_DEBUG", "1");
+        platform::SetDebugWriter(&Keep);
+    }
+    ~DebugCapture() {
+        platform::SetDebugWriter(nullptr);
+        testutil::SetEnv("VKC_DEBUG", nullptr);
+    }
+    void Clear() { g_said[0] = '\0'; }
+    std::string Said() const { return g_said; }
+};
+
+// The tool's load tells why nothing loaded when memory ran out: not that the
+// dictionary has no records.
+TEST_F(AllocationFailure, PosixOnly_TheToolSaysMemoryRanOutWhileLoading) {
+    DebugCapture debug;
+    const std::string name = files_->text;
+    uint64_t noted = 0;
+    for (uint64_t k = 1; k <= 20; ++k) {
+        SCOPED_TRACE("allocation " + std::to_string(k));
+        debug.Clear();
+        failalloc::Arm(k);
+        LoadToolDictionary(name.c_str());
+        const bool failed = failalloc::Disarm();
+        const std::string said = debug.Said();
+        if (!failed) {
+            EXPECT_EQ(said, "vkcsubst: " + name + ": 3 records loaded\n");
+            break;
+        }
+        // A failed load, or the message's own allocation.
+        if (g_dictionary.count == 0) {
+            EXPECT_EQ(said, "vkcsubst: " + name +
+                                ": dictionary not loaded: out of memory while "
+                                "loading it\n");
+            ++noted;
+        } else {
+            EXPECT_EQ(said, "vkcsubst: out of memory\n");
+        }
+    }
+    EXPECT_EQ(noted, 2u);  // the pool and the record array
+}
+#endif
+
 // Allocation 1 is the script's block and the output's preparation follows;
 // each text shorter than 2048 bytes then costs one lookup, and a lookup that
 // cannot allocate finds nothing.
@@ -402,11 +459,17 @@ TEST_F(AllocationFailure, TheRewriterLeavesATextWhoseLookupFailsUnchanged) {
     // putting the output in place) or is one the call can do without. Where
     // each falls differs between systems; what it may do does not.
     const std::string whole = compose(true, pieces.size());
+#ifndef _WIN32
+    DebugCapture debug;
+#endif
     size_t nothingWritten = 0;
     std::vector<int> keptAlone(pieces.size(), 0);
     for (uint64_t k = 1; k <= 400; ++k) {
         SCOPED_TRACE("allocation " + std::to_string(k));
         std::remove(output.c_str());
+#ifndef _WIN32
+        debug.Clear();
+#endif
         const int64_t outstanding = failalloc::Outstanding();
         failalloc::Arm(k);
         const int result = RewriteScriptFile(output.c_str(), input.c_str());
@@ -426,6 +489,11 @@ TEST_F(AllocationFailure, TheRewriterLeavesATextWhoseLookupFailsUnchanged) {
         }
         if (result == 0) {
             EXPECT_FALSE(testutil::Exists(output));
+#ifndef _WIN32
+            // Told, as every output not written is.
+            EXPECT_EQ(debug.Said().rfind("vkcsubst: " + output + ": not written: ", 0), 0u)
+                << debug.Said();
+#endif
             ++nothingWritten;
             continue;
         }

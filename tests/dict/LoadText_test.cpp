@@ -10,6 +10,7 @@
 
 #include "Samples.h"
 #include "TestUtil.h"
+#include "dict/FailureNote.h"
 #include "dict/VKCStringDict.h"
 
 namespace {
@@ -359,6 +360,13 @@ TEST_F(Loaded, ALoadReturnsTheMatcherToIdle) {
     EXPECT_EQ(dict.matchKey[0], '\0');
 }
 
+// What joins the current directory and a bare name.
+#ifdef _WIN32
+const std::string kSeparator = "\\";
+#else
+const std::string kSeparator = "/";
+#endif
+
 class PathResolution : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -375,15 +383,33 @@ protected:
 TEST_F(PathResolution, ABareNameIsTakenFromTheCurrentDirectory) {
     testutil::ScopedCwd cwd(dir.path());
     EXPECT_EQ(dict.LoadFromTXTFileA("dict.txt"), 1u);
-    EXPECT_EQ(std::string(dict.path), dir.path() + "\\dict.txt");
+    EXPECT_EQ(std::string(dict.path), dir.path() + kSeparator + "dict.txt");
     // Only the backslash decides: forward slashes count as a bare name.
     EXPECT_EQ(dict.LoadFromTXTFileA("sub/dict.txt"), 1u);
-    EXPECT_EQ(std::string(dict.path), dir.path() + "\\sub/dict.txt");
+    EXPECT_EQ(std::string(dict.path), dir.path() + kSeparator + "sub/dict.txt");
 }
+
+#ifndef _WIN32
+// The root ends in the separator already: it is not doubled.
+TEST_F(PathResolution, PosixOnly_ABareNameAtTheRootGetsOneSlash) {
+    testutil::ScopedCwd cwd("/");
+    EXPECT_EQ(dict.LoadFromTXTFileA("no-such-dictionary.txt"), 0u);
+    EXPECT_STREQ(dict.path, "/no-such-dictionary.txt");
+}
+#endif
 
 TEST_F(PathResolution, NamesWithABackslashOrAbsolutePathsAreTakenUnchanged) {
     testutil::ScopedCwd cwd(dir.path());
-    EXPECT_EQ(dict.LoadFromTXTFileA("sub\\dict.txt"), 1u);
+#ifdef _WIN32
+    EXPECT_EQ(dict.LoadFromTXTFileA("sub\\dict.txt"), 1u);  // sub/dict.txt
+#else
+    // A backslash is part of a POSIX name: sub/dict.txt is another file, and
+    // the name, which is nothing, is not loaded in its place.
+    EXPECT_EQ(dict.LoadFromTXTFileA("sub\\dict.txt"), 0u);
+    EXPECT_STREQ(dict.path, "sub\\dict.txt");
+    WriteBytes(dir.File("sub\\dict.txt"), DictionaryText({{"A", "1", ""}, {"B", "2", ""}}));
+    EXPECT_EQ(dict.LoadFromTXTFileA("sub\\dict.txt"), 2u);
+#endif
     EXPECT_STREQ(dict.path, "sub\\dict.txt");
     std::string absolute = dir.File("dict.txt");
     EXPECT_EQ(dict.LoadFromTXTFileA(absolute.c_str()), 1u);
@@ -407,9 +433,11 @@ TEST_F(PathResolution, AResolvedPathLongerThan259BytesIsRefused) {
     EXPECT_EQ(std::strlen(dict.path), 259u);
 
     std::strcpy(dict.path, "kept");
+    failurenote::Clear();
     EXPECT_EQ(dict.LoadFromTXTFileA((name + "x").c_str()), 0u);
     EXPECT_STREQ(dict.path, "kept");
     EXPECT_EQ(dict.count, 1u);
+    EXPECT_EQ(failurenote::Last().cause, failurenote::Cause::kPathTooLong);
 }
 
 TEST_F(PathResolution, AReloadReadsTheResolvedPathAgain) {
@@ -420,14 +448,14 @@ TEST_F(PathResolution, AReloadReadsTheResolvedPathAgain) {
     WriteBytes(dir.File("dict.txt"), DictionaryText({{"A", "1", ""}, {"B", "2", ""}}));
     EXPECT_EQ(dict.ReloadTXTFileA(), 2u);  // the working directory has changed since
     ExpectRecord(dict, 1, "B", "2", "");
-    EXPECT_EQ(std::string(dict.path), dir.path() + "\\dict.txt");
+    EXPECT_EQ(std::string(dict.path), dir.path() + kSeparator + "dict.txt");
 }
 
 TEST_F(PathResolution, AReloadWithoutAFileLeavesNoPoolAndNoRecords) {
     ASSERT_EQ(dict.LoadFromTXTStringA(dictText.c_str()), 1u);
     testutil::ScopedCwd cwd(dir.path());
     EXPECT_EQ(dict.ReloadTXTFileA(), 0u);  // the current directory is no file
-    EXPECT_EQ(std::string(dict.path), dir.path() + "\\");
+    EXPECT_EQ(std::string(dict.path), dir.path() + kSeparator);
     EXPECT_EQ(dict.pool, nullptr);
     EXPECT_EQ(dict.entryBlock, nullptr);
     EXPECT_EQ(dict.entries, nullptr);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "TestUtil.h"
+#include "fileio/FileRange.h"
 
 namespace {
 
@@ -75,8 +77,7 @@ TEST(Win32CreateFile, DispositionsOnExistingAndMissingFiles) {
         if (c.existing) WriteBytes(path, "old");
         const bool opens = c.error == ERROR_SUCCESS || c.error == ERROR_ALREADY_EXISTS;
         SetLastError(kPrimed);
-        // Named with a backslash, which must work as a separator.
-        HANDLE file = Open(dir.path() + "\\" + name, c.access, c.disposition);
+        HANDLE file = Open(path, c.access, c.disposition);
         EXPECT_EQ(GetLastError(), c.error);
         EXPECT_EQ(file != INVALID_HANDLE_VALUE, opens);
         if (file != INVALID_HANDLE_VALUE) {
@@ -98,14 +99,102 @@ TEST(Win32CreateFile, RefusesFoldersAndBadNames) {
     ExpectRefused(folder, GENERIC_WRITE, OPEN_ALWAYS, ERROR_ACCESS_DENIED);
     ExpectRefused(folder, GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED);
     ExpectRefused(folder, GENERIC_WRITE, CREATE_NEW, ERROR_ACCESS_DENIED);
-    ExpectRefused(folder + "\\", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND);
     ExpectRefused(folder + "/", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND);
     ExpectRefused("", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND);
-    ExpectRefused(dir.File("missing\\"), GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND);
-    ExpectRefused(dir.File("missing\\"), GENERIC_WRITE, OPEN_ALWAYS, ERROR_FILE_NOT_FOUND);
-    ExpectRefused(dir.File("missing\\f"), GENERIC_WRITE, OPEN_ALWAYS, ERROR_PATH_NOT_FOUND);
+    ExpectRefused(dir.File("missing/"), GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND);
+    ExpectRefused(dir.File("missing/"), GENERIC_WRITE, OPEN_ALWAYS, ERROR_FILE_NOT_FOUND);
+    ExpectRefused(dir.File("missing/f"), GENERIC_WRITE, OPEN_ALWAYS, ERROR_PATH_NOT_FOUND);
     ExpectRefused(dir.File(std::string(MAX_PATH, 'n')), GENERIC_READ, OPEN_ALWAYS,
                   ERROR_FILENAME_EXCED_RANGE);
+}
+
+// A backslash is an ordinary byte of a name: sub\f is a file of that name
+// beside the folder sub, never the file f in it; what does not exist as
+// named is not found, and what is created takes the name as given.
+TEST(Win32CreateFile, ABackslashIsPartOfTheName) {
+    struct Case {
+        const char* name;
+        DWORD access;
+        DWORD disposition;
+        DWORD error;  // ERROR_SUCCESS: a file of that very name is created
+    };
+    const Case cases[] = {
+        {"sub\\f", GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+        {"sub\\f", GENERIC_WRITE, TRUNCATE_EXISTING, ERROR_FILE_NOT_FOUND},
+        {"sub\\f", GENERIC_WRITE, CREATE_NEW, ERROR_SUCCESS},
+        {"sub\\", GENERIC_WRITE, OPEN_ALWAYS, ERROR_SUCCESS},
+        {"nowhere\\f", GENERIC_WRITE, CREATE_ALWAYS, ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + std::string(" disposition ") + std::to_string(c.disposition));
+        TempDir dir;
+        ASSERT_TRUE(testutil::MakeDir(dir.File("sub")));
+        WriteBytes(dir.File("sub/f"), "in sub");
+        SetLastError(kPrimed);
+        HANDLE file = Open(dir.File(c.name), c.access, c.disposition);
+        EXPECT_EQ(GetLastError(), c.error);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        EXPECT_EQ(testutil::Exists(dir.File(c.name)), c.error == ERROR_SUCCESS);
+        EXPECT_EQ(ReadBytes(dir.File("sub/f")), "in sub");
+        // Nor does the read-only attribute reach sub/f.
+        EXPECT_EQ(SetFileAttributesA(dir.File(c.name).c_str(), FILE_ATTRIBUTE_READONLY),
+                  c.error == ERROR_SUCCESS);
+        EXPECT_NE(Mode(dir.File("sub/f")) & 0222, 0u);
+    }
+}
+
+// What CreateFileA does with `path`, run in a child process that an alarm
+// ends: a call that waits (an open of a FIFO without its other end) fails the
+// test instead of hanging it. The last error of a refused open, kOpened, or
+// kWaited.
+constexpr int kOpened = 200;
+constexpr int kWaited = 201;
+int OpenInChild(const std::string& path, DWORD access, DWORD disposition) {
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(10);
+        HANDLE file = Open(path, access, disposition);
+        _exit(file != INVALID_HANDLE_VALUE ? kOpened : static_cast<int>(GetLastError() & 0x7F));
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : kWaited;
+}
+
+// Only regular files open: a FIFO (here with no one at its other end, which
+// would make open(2) wait), or a device, is refused at once, whatever the
+// access and disposition, and nothing is created in its place.
+TEST(Win32CreateFile, RefusesFifosAndDevicesWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        DWORD access;
+        DWORD disposition;
+    };
+    const DWORD rw = GENERIC_READ | GENERIC_WRITE;
+    const Case cases[] = {
+        {fifo, GENERIC_READ, OPEN_EXISTING},
+        {fifo, GENERIC_WRITE, OPEN_EXISTING},
+        {fifo, rw, OPEN_ALWAYS},
+        {fifo, GENERIC_WRITE, CREATE_ALWAYS},
+        {fifo, GENERIC_WRITE, TRUNCATE_EXISTING},
+        {fifo, 0, OPEN_EXISTING},
+        {"/dev/null", GENERIC_READ, OPEN_EXISTING},
+        {"/dev/null", GENERIC_WRITE, OPEN_ALWAYS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " access " + std::to_string(c.access) + " disposition " +
+                     std::to_string(c.disposition));
+        EXPECT_EQ(OpenInChild(c.path, c.access, c.disposition),
+                  static_cast<int>(ERROR_ACCESS_DENIED));
+        struct stat st;
+        ASSERT_EQ(stat(c.path.c_str(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode));
+    }
+    // The loader's size query is refused the same way.
+    EXPECT_EQ(ReadFileRangeA(fifo.c_str(), nullptr, 0, 0), -1);
 }
 
 TEST(Win32CreateFile, HandlesRefuseTransfersTheirAccessDoesNotAllow) {
@@ -171,7 +260,7 @@ TEST(Win32ReadOnly, SetFileAttributesOnMissingFilesAndFolders) {
     SetLastError(kPrimed);
     EXPECT_FALSE(SetFileAttributesA(dir.File("missing").c_str(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_FALSE(SetFileAttributesA(dir.File("missing\\f").c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_FALSE(SetFileAttributesA(dir.File("missing/f").c_str(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
     // Folders ignore the read-only attribute.
     EXPECT_TRUE(SetFileAttributesA(dir.path().c_str(), FILE_ATTRIBUTE_READONLY));

@@ -2,6 +2,10 @@
 // is compared with a plain statement of the rewriting rule.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -68,11 +72,12 @@ class Vkcsubst : public ::testing::Test {
 protected:
     // Runs the tool in the temporary folder with the given arguments, and with
     // VKC_DEBUG set when `debug`; returns its exit status and keeps what it
-    // printed.
-    int Run(const std::vector<std::string>& args, bool debug = false) {
+    // printed. A run longer than `timeLimit` seconds (0: no limit) is killed.
+    int Run(const std::vector<std::string>& args, bool debug = false, int timeLimit = 0) {
         testutil::ScopedCwd cwd(dir.path());
         testutil::SetEnv("VKC_DEBUG", debug ? "1" : nullptr);
-        int status = testutil::RunProgram(VKCSUBST_PATH, args, "", "stdout.txt", "stderr.txt");
+        int status =
+            testutil::RunProgram(VKCSUBST_PATH, args, "", "stdout.txt", "stderr.txt", timeLimit);
         testutil::SetEnv("VKC_DEBUG", nullptr);
         printedOut = ReadBytes(dir.File("stdout.txt"));
         printedErr = ReadBytes(dir.File("stderr.txt"));
@@ -282,24 +287,44 @@ TEST_F(Vkcsubst, PosixOnly_TheArgumentsGoToStderrOnlyWhenAskedFor) {
 #endif
 
 #ifndef _WIN32
-// Why a dictionary gave no record is told with VKC_DEBUG, and only then.
-TEST_F(Vkcsubst, PosixOnly_DebugOutputSaysWhyNothingLoaded) {
+// Why a dictionary gave no record, or a script was not read, is told with
+// VKC_DEBUG, and only then; a FIFO, which no one writes to, is refused at once.
+TEST_F(Vkcsubst, PosixOnly_DebugOutputSaysWhyNothingLoadedOrWasRead) {
     WriteBytes(dir.File("script.txt"), "[Start]");
     WriteBytes(dir.File("empty.txt"), "");
     WriteBytes(dir.File("none.txt"), "no records here\r\n");
     WriteBytes(dir.File("dict.txt"), Dictionary({{"Start", kStartChi}}));
     testutil::MakeDir(dir.File("folder"));
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"empty.txt", "empty.txt: dictionary not loaded: the file is empty"},
-        {"folder", "folder: dictionary not loaded: it is a folder"},
-        {"none.txt", "none.txt: dictionary not loaded: no record"},
-        {"dict.txt", "dict.txt: 1 records loaded"},
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    // A name that fits, but not with the current folder in front of it.
+    const std::string longName(259 - dir.path().size(), 'n');
+    WriteBytes(dir.File(longName), Dictionary({{"Start", kStartChi}}));
+    const std::string notRead = ": script not read, nothing written: ";
+    struct Row {
+        std::string script, dict, message;
     };
-    for (const auto& [dict, message] : cases) {
-        EXPECT_EQ(Run({"2", "script.txt", dict, "out.txt"}, true), 0);
-        EXPECT_NE(printedErr.find("vkcsubst: " + message), std::string::npos) << printedErr;
-        EXPECT_EQ(Run({"2", "script.txt", dict, "out.txt"}), 0);
+    const std::vector<Row> rows = {
+        {"script.txt", "empty.txt", "empty.txt: dictionary not loaded: the file is empty"},
+        {"script.txt", "folder", "folder: dictionary not loaded: it is a folder"},
+        {"script.txt", "none.txt", "none.txt: dictionary not loaded: no record"},
+        {"script.txt", "fifo", "fifo: dictionary not loaded: not a regular file"},
+        {"script.txt", "/dev/null", "/dev/null: dictionary not loaded: not a regular file"},
+        {"script.txt", longName,
+         longName + ": dictionary not loaded: the path is longer than the 259 bytes"},
+        {"script.txt", "dict.txt", "dict.txt: 1 records loaded"},
+        {"missing.txt", "dict.txt", "missing.txt" + notRead + "No such file or directory"},
+        {"folder", "dict.txt", "folder" + notRead + "Is a directory"},
+        {"fifo", "dict.txt", "fifo" + notRead + "not a regular file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.script + " " + row.dict);
+        // Ten seconds are plenty: a run that waits on the FIFO is killed.
+        EXPECT_EQ(Run({"2", row.script, row.dict, "out.txt"}, true, 10), 0);
+        EXPECT_NE(printedErr.find("vkcsubst: " + row.message), std::string::npos) << printedErr;
+        EXPECT_EQ(Exists(dir.File("out.txt")), row.script == "script.txt");
+        EXPECT_EQ(Run({"2", row.script, row.dict, "out.txt"}, false, 10), 0);
         EXPECT_EQ(printedErr, "");
+        testutil::RemoveFile(dir.File("out.txt"));
     }
 }
 

@@ -1,6 +1,10 @@
 // vkcdict check: a table of dictionaries and the diagnostics, exit status and
 // summary each gives; and the marker walk that maps records to lines checked
 // against the library's loader on the fuzz corpus.
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 
@@ -208,6 +212,18 @@ TEST_F(Vkcdict, CheckEndsWithItsSummaryAndFailsOnUnreadableFiles) {
     r = Run({"check", "a.txt", "missing.txt"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("missing.txt: error: cannot read: "), std::string::npos);
+#ifndef _WIN32
+    // A name that fits, but not with the current folder in front of it
+    // (Windows allows no such file).
+    const std::string longName(259 - dir.path().size(), 'n');
+    Write(longName, Dict({{"a", "x", ""}}));
+    r = Run({"check", longName});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(WithoutSummary(r.err),
+              longName +
+                  ": error: the path is 260 bytes with the current folder in front, longer than "
+                  "the 259 bytes a dictionary's name may have\n");
+#endif
     testutil::MakeSparseFile(dir.File("huge.txt"), 200000001);
     r = Run({"check", "huge.txt"});
     EXPECT_EQ(r.status, 1);
@@ -217,6 +233,38 @@ TEST_F(Vkcdict, CheckEndsWithItsSummaryAndFailsOnUnreadableFiles) {
     EXPECT_EQ(Run({"check"}).status, 2);
     EXPECT_EQ(Run({"check", "--no-such-option", "a.txt"}).status, 2);
 }
+
+#ifndef _WIN32
+// A dictionary that is no regular file is refused at once by every command
+// that loads one, a FIFO that no one writes to included (a run that waits on
+// it is killed).
+TEST_F(Vkcdict, PosixOnly_ADictionaryThatIsNoFileIsRefusedWithoutWaiting) {
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    struct Row {
+        std::vector<std::string> args;
+        std::string dict;
+    };
+    const Row rows[] = {
+        {{"check", "fifo"}, "fifo"},
+        {{"lookup", "fifo", "a"}, "fifo"},
+        {{"lookup", "--image", "fifo", "a"}, "fifo"},
+        {{"sort", "fifo", "-o", "sorted.txt"}, "fifo"},
+        {{"check", "/dev/null"}, "/dev/null"},
+        {{"lookup", "/dev/zero", "a"}, "/dev/zero"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.dict);
+        const Result r = Run(row.args, "", 10);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind(row.dict + ": error: not a regular file (a named pipe, a device or a "
+                                         "socket)\n",
+                              0),
+                  0u)
+            << r.err;
+    }
+    EXPECT_FALSE(testutil::Exists(dir.File("sorted.txt")));
+}
+#endif
 
 // The walk that describes a damaged file stops where the loader stops and
 // finds each record's ENG text where the loader does; the lines the loader's

@@ -30,13 +30,15 @@ protected:
         std::string err;
     };
 
-    // Runs vkcdict with `args` in the folder, `input` as its stdin.
-    Result Run(const std::vector<std::string>& args, const std::string& input = "") {
+    // Runs vkcdict with `args` in the folder, `input` as its stdin; a run
+    // longer than `timeLimit` seconds (0: no limit) is killed.
+    Result Run(const std::vector<std::string>& args, const std::string& input = "",
+               int timeLimit = 0) {
         testutil::ScopedCwd cwd(dir.path());
         testutil::WriteBytes(dir.File("stdin.txt"), input);
         Result r;
-        r.status =
-            testutil::RunProgram(VKCDICT_PATH, args, "stdin.txt", "stdout.txt", "stderr.txt");
+        r.status = testutil::RunProgram(VKCDICT_PATH, args, "stdin.txt", "stdout.txt", "stderr.txt",
+                                        timeLimit);
         r.out = testutil::ReadBytes(dir.File("stdout.txt"));
         r.err = testutil::ReadBytes(dir.File("stderr.txt"));
         return r;
