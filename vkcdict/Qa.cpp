@@ -78,13 +78,11 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     QaSettings settings;
     settings.maxBytes = options.maxBytes;
     settings.maxRatio = options.maxRatio;
-    for (const std::string& code : options.codes) {
-        try {
-            settings.codes.emplace_back(code, std::regex::ECMAScript | std::regex::optimize);
-        } catch (const std::regex_error& error) {
-            d.Error("", 0,
-                    "qa: --code \"" + code +
-                        "\" is not an ECMAScript regular expression: " + error.what());
+    settings.codes.resize(options.codes.size());
+    for (size_t k = 0; k < options.codes.size(); ++k) {
+        std::string error;
+        if (!settings.codes[k].Compile(options.codes[k], &error)) {
+            d.Error("", 0, "qa: --code \"" + options.codes[k] + "\" cannot be used: " + error);
             return kFailed;
         }
     }
