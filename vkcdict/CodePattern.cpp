@@ -72,6 +72,7 @@ public:
         }
         const int root = Disjunction(0);
         if (root >= 0 && at_ < p_.size()) Fail("unmatched )", at_);  // the one stop left
+        for (const Node& node : nodes_) nullable_.push_back(Nullable(node));
         if (root < 0 || !error_.empty() || !Emit(root, 0) || !Put(kMatch, 0, 0, 0)) {
             *error = error_;
             return false;
@@ -397,6 +398,9 @@ private:
     // Lays out node `n`, enclosed by `depth` loops whose body may match
     // empty.
     bool Emit(int n, uint8_t depth) {
+        // Copies of parts that lay out nothing, as in ((){1000}){1000},
+        // cost time without growing the program.
+        if (++emitted_ > kMaxEmits) return TooLarge();
         const Node& node = nodes_[static_cast<size_t>(n)];
         switch (node.kind) {
             case kEmpty:
@@ -449,7 +453,7 @@ private:
             split->y = node.greedy ? out : more;
         };
         if (node.max < 0) {
-            const bool checked = Nullable(body);
+            const bool checked = nullable_[static_cast<size_t>(body)];
             if (checked && depth > 0) {
                 // The one backtracking engine the checks were written for
                 // lets such inner loops run again at the same place in ways
@@ -477,8 +481,10 @@ private:
         return true;
     }
 
-    bool Nullable(int n) const {
-        const Node& node = nodes_[static_cast<size_t>(n)];
+    // Whether node `n` can match without consuming a byte; its kids, made
+    // before it, have been settled.
+    bool Nullable(const Node& node) const {
+        const auto nullable = [this](int kid) { return nullable_[static_cast<size_t>(kid)]; };
         switch (node.kind) {
             case kEmpty:
             case kAssertion:
@@ -486,25 +492,25 @@ private:
             case kBytes:
                 return false;
             case kConcat:
-                return std::all_of(node.kids.begin(), node.kids.end(),
-                                   [this](int kid) { return Nullable(kid); });
+                return std::all_of(node.kids.begin(), node.kids.end(), nullable);
             case kAlternation:
-                return std::any_of(node.kids.begin(), node.kids.end(),
-                                   [this](int kid) { return Nullable(kid); });
+                return std::any_of(node.kids.begin(), node.kids.end(), nullable);
             case kRepeat:
-                return node.min == 0 || Nullable(node.kids[0]);
+                return node.min == 0 || nullable(node.kids[0]);
         }
         return false;
     }
 
     uint32_t Here() const { return static_cast<uint32_t>(out_->program_.size()); }
 
+    bool TooLarge() {
+        Fail("counted repetition makes the pattern too large (over " +
+             std::to_string(kMaxInstructions) + " instructions)");
+        return false;
+    }
+
     bool Put(Op op, uint8_t arg, uint32_t x, uint32_t y, uint8_t depth = 0) {
-        if (out_->program_.size() >= kMaxInstructions) {
-            Fail("counted repetition makes the pattern too large (over " +
-                 std::to_string(kMaxInstructions) + " instructions)");
-            return false;
-        }
+        if (out_->program_.size() >= kMaxInstructions) return TooLarge();
         out_->program_.push_back({op, arg, x, y});
         out_->depth_.push_back(depth);
         return true;
@@ -514,6 +520,9 @@ private:
     CodePattern* out_;
     size_t at_ = 0;
     std::vector<Node> nodes_;
+    std::vector<bool> nullable_;  // per node
+    static constexpr size_t kMaxEmits = 4 * kMaxInstructions;
+    size_t emitted_ = 0;  // calls of Emit
     std::string error_;
 };
 

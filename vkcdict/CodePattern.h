@@ -5,8 +5,9 @@
 // to the text length times the program size, memory proportional to the
 // program size, and no recursion that grows with the text.
 //
-// Accepted syntax (a subset of ECMAScript's, with the same meaning):
-//   literal bytes; . (any byte but \n and \r);
+// Accepted syntax (a subset of ECMAScript's, with the same meaning but for
+// loop iterations that match empty, see below):
+//   literal bytes (] and } among them); . (any byte but \n and \r);
 //   escapes \d \D \w \W \s \S (ASCII classes: digits, letters digits and _,
 //     blank \t \n \v \f \r), \b \B (word boundary or not), \t \n \r \f \v,
 //     \0 (not followed by a digit), \xHH, and \ before ASCII punctuation or
@@ -22,14 +23,17 @@
 // escape or (?...) form, POSIX [:...:] classes, a quantifier with nothing to
 // repeat or after another quantifier or an assertion, a { that starts no
 // quantifier, empty classes, a pattern over kMaxPatternBytes bytes, group
-// nesting deeper than kMaxNesting, and counted repetition that makes the
-// program larger than kMaxInstructions.
+// nesting deeper than kMaxNesting, counted repetition that makes the
+// program larger than kMaxInstructions, and an unbounded loop over a group
+// that can match empty inside another such loop (((a?)*b?)*), where
+// backtracking matchers disagree with each other.
 //
 // Matching is on bytes. At a starting position the preferred match is the
 // one a backtracking matcher finds first (greedy quantifiers try one more
 // iteration first, lazy ones one fewer; the left alternative first). An
 // iteration of an unbounded loop (*, +, {n,}) that matches empty ends the
-// loop; the optional copies of {n,m} are tried one inside the other.
+// loop, as in std::regex (ECMAScript would try the body's other ways
+// first), and the optional copies of {n,m} are tried one inside the other.
 #pragma once
 
 #include <bitset>
@@ -50,9 +54,9 @@ public:
     static constexpr int kMaxCount = 1000;
 
     // Compiles `pattern`, replacing what this held. On refusal returns false
-    // and sets *error to the reason, with the byte offset where it applies
-    // ("backreferences are not supported (at byte 3)"); this then matches
-    // nothing.
+    // and sets *error to the reason, with the place it applies to, counted
+    // from 1 ("backreferences are not supported (at byte 4)" for "(a)\1");
+    // this then matches nothing.
     bool Compile(std::string_view pattern, std::string* error);
 
     // The program's instruction count (0 before a successful Compile).
@@ -101,7 +105,11 @@ public:
     // The leftmost non-empty match that starts at or after `from`, and of
     // those at that start the preferred one: true with its place in
     // *at and *length (> 0). ^ and \b see the text before `from` too.
-    // Searching again from *at + *length yields the next match.
+    // Searching again from *at + *length yields the next match. Each
+    // search reads on only while a thread preferred to the match found so
+    // far lives, so finding every match of a text costs time linear in it,
+    // unless the pattern prefers alternatives that read far past the
+    // matches it ends up taking (x.*y|x), which are read again per match.
     // REQUIRES: from <= text.size().
     bool Find(std::string_view text, size_t from, size_t* at, size_t* length);
 

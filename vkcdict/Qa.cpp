@@ -1,4 +1,4 @@
-// vkcdict qa DICT... [--glossary FILE]... [--script FILE]... [--code REGEX]...
+// vkcdict qa DICT... [--glossary FILE]... [--script FILE]... [--code PATTERN]...
 //     [--max-bytes N] [--max-ratio R] [--check ID,...] [--skip ID,...]
 //     [--format text|json] [--partial] | --list-checks
 //
@@ -208,9 +208,10 @@ void AddQaCommand(CLI::App& app) {
         ->type_name("SCRIPT");
     command
         ->add_option("--code", options->codes,
-                     "a regular expression (ECMAScript syntax) for the game's own codes "
-                     "(repeatable)")
-        ->type_name("REGEX");
+                     "a regular expression for the game's own codes: ECMAScript's literals, "
+                     "escapes, classes, ^ $, groups, | and quantifiers, without "
+                     "backreferences or lookaround (repeatable)")
+        ->type_name("PATTERN");
     command->add_option("--max-bytes", options->maxBytes, "longest translation in bytes")
         ->type_name("N");
     command
