@@ -455,9 +455,10 @@ private:
         if (node.max < 0) {
             const bool checked = nullable_[static_cast<size_t>(body)];
             if (checked && depth > 0) {
-                // The one backtracking engine the checks were written for
-                // lets such inner loops run again at the same place in ways
-                // that differ from case to case; refuse rather than guess.
+                // Backtracking matchers let such an inner loop start again
+                // at the same place a few times, each by rules of its own
+                // (std::regex counts entries per loop); no rule of ours
+                // would give the same matches, so refuse rather than guess.
                 Fail("a repeated group that can match empty inside another one", node.at);
                 return false;
             }
