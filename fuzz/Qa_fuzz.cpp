@@ -1,5 +1,6 @@
-// Fuzz target: vkcdict qa with every check, a glossary, a script and a
-// --code expression on arbitrary files.
+// Fuzz target: vkcdict qa with every check, a glossary, a script and two
+// --code patterns (one with nested repetition, which must still take time
+// linear in each text) on arbitrary files.
 //
 // The input holds, in this order: the glossary (its length in its first two
 // bytes, as fuzz::Input::Text reads it), the script (likewise) and the
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.files = {dict, dict};  // every key twice: the inconsistent check's grouping
     options.glossaries = {glossary};
     options.scripts = {script};
-    options.codes = {"@[A-Za-z]+@"};
+    options.codes = {"@[A-Za-z]+@", "(?:(\\w+)\\s?)*[.!?]$"};
     options.check = {"unchanged",    "codes",   "numbers", "length",      "glossary",
                      "inconsistent", "reused",  "spaces",  "punctuation", "punctuation-width",
                      "delimiters",   "encoding"};

@@ -1,4 +1,4 @@
-// vkcdict qa DICT... [--glossary FILE]... [--script FILE]... [--code REGEX]...
+// vkcdict qa DICT... [--glossary FILE]... [--script FILE]... [--code PATTERN]...
 //     [--max-bytes N] [--max-ratio R] [--check ID,...] [--skip ID,...]
 //     [--format text|json] [--partial] | --list-checks
 //
@@ -79,13 +79,11 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     QaSettings settings;
     settings.maxBytes = options.maxBytes;
     settings.maxRatio = options.maxRatio;
-    for (const std::string& code : options.codes) {
-        try {
-            settings.codes.emplace_back(code, std::regex::ECMAScript | std::regex::optimize);
-        } catch (const std::regex_error& error) {
-            d.Error("", 0,
-                    "qa: --code \"" + code +
-                        "\" is not an ECMAScript regular expression: " + error.what());
+    settings.codes.resize(options.codes.size());
+    for (size_t k = 0; k < options.codes.size(); ++k) {
+        std::string error;
+        if (!settings.codes[k].Compile(options.codes[k], &error)) {
+            d.Error("", 0, "qa: --code \"" + options.codes[k] + "\" cannot be used: " + error);
             return kFailed;
         }
     }
@@ -211,9 +209,10 @@ void AddQaCommand(CLI::App& app) {
         ->type_name("SCRIPT");
     command
         ->add_option("--code", options->codes,
-                     "a regular expression (ECMAScript syntax) for the game's own codes "
-                     "(repeatable)")
-        ->type_name("REGEX");
+                     "a regular expression for the game's own codes: ECMAScript's literals, "
+                     "escapes, classes, ^ $, groups, | and quantifiers, without "
+                     "backreferences or lookaround (repeatable)")
+        ->type_name("PATTERN");
     AddCountOption(command, "--max-bytes", 0, &options->maxBytes,
                    "longest translation in bytes (0: no limit)")
         ->type_name("N");

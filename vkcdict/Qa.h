@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "vkcdict/CodePattern.h"
 #include "vkcdict/DictFile.h"
 
 namespace vkcdict {
@@ -34,9 +34,9 @@ struct QaRecord {
 
 // What the checks may be asked to use. Null members are absent.
 struct QaSettings {
-    uint64_t maxBytes = 0;          // 0: no limit
-    double maxRatio = 0;            // 0: no limit
-    std::vector<std::regex> codes;  // --code, ECMAScript syntax
+    uint64_t maxBytes = 0;           // 0: no limit
+    double maxRatio = 0;             // 0: no limit
+    std::vector<CodePattern> codes;  // --code; the checks point into it
     const GlossaryIndex* glossary = nullptr;
     const ScriptDelimiters* scripts = nullptr;
 };

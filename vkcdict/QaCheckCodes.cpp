@@ -13,7 +13,9 @@ namespace {
 
 class CodesCheck : public QaCheck {
 public:
-    explicit CodesCheck(const QaSettings& settings) : regexes_(settings.codes) {}
+    explicit CodesCheck(const QaSettings& settings) {
+        for (const CodePattern& pattern : settings.codes) searchers_.emplace_back(pattern);
+    }
 
     void Check(const QaRecord& r, QaReport& report) override {
         Collect(r.eng, &eng_);
@@ -45,22 +47,21 @@ public:
 private:
     void Collect(std::string_view text, std::vector<std::string_view>* codes) {
         FindCodes(text, codes);
-        for (const std::regex& regex : regexes_) AddMatches(text, regex, codes);
+        for (CodeSearcher& searcher : searchers_) AddMatches(text, searcher, codes);
         std::sort(codes->begin(), codes->end());
     }
 
-    // The regex sees bytes; a match counts only when it starts and ends on
+    // The pattern sees bytes; a match counts only when it starts and ends on
     // character boundaries, so that it never takes in half a character.
-    void AddMatches(std::string_view text, const std::regex& regex,
+    void AddMatches(std::string_view text, CodeSearcher& searcher,
                     std::vector<std::string_view>* codes) {
         boundary_.assign(text.size() + 1, false);
         ForEachChar(text, [this](size_t at, size_t) { boundary_[at] = true; });
         boundary_[text.size()] = true;
-        using Iterator = std::regex_iterator<std::string_view::const_iterator>;
-        for (Iterator it(text.begin(), text.end(), regex), end; it != end; ++it) {
-            const size_t at = static_cast<size_t>(it->position(0));
-            const size_t n = static_cast<size_t>(it->length(0));
-            if (n != 0 && boundary_[at] && boundary_[at + n]) codes->push_back(text.substr(at, n));
+        size_t at = 0;
+        size_t n = 0;
+        for (size_t from = 0; searcher.Find(text, from, &at, &n); from = at + n) {
+            if (boundary_[at] && boundary_[at + n]) codes->push_back(text.substr(at, n));
         }
     }
 
@@ -69,7 +70,7 @@ private:
         *list += report.Show(code);
     }
 
-    const std::vector<std::regex>& regexes_;
+    std::vector<CodeSearcher> searchers_;  // one per --code pattern
     std::vector<std::string_view> eng_;
     std::vector<std::string_view> chi_;
     std::vector<bool> boundary_;

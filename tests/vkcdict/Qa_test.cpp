@@ -518,6 +518,39 @@ TEST_F(Qa, CommandLine) {
         << r.out;
 }
 
+// --code patterns with nested repetition, on a record where a backtracking
+// matcher takes exponential time and on one long enough to exhaust its
+// stack: the codes are still found; a pattern outside the syntax is a usage
+// error that names it.
+TEST_F(Qa, CodePatternsOnHostileRecords) {
+    const std::string quoted = "\"" + std::string(100000, 'x') + "\"";
+    Write("d.txt", Dict({{"@hero@ " + std::string(40, 'a') + "b", kStart, ""},
+                         {quoted + " @hero@", "\"\"@hero@", ""}}));
+    Result r = Run(
+        {"qa", "d.txt", "--check", "codes", "--code", "@[a-z]+@|(a+)+$", "--code", "\"[^\"]*\""});
+    EXPECT_EQ(r.status, 1) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> found;
+    for (std::string line; std::getline(lines, line);) found.push_back(line);
+    ASSERT_EQ(found.size(), 2u) << r.out.substr(0, 1000);
+    EXPECT_EQ(
+        found[0].rfind("d.txt:5: warning: codes missing from the translation: \"@hero@\" (ENG", 0),
+        0u)
+        << found[0];
+    EXPECT_EQ(found[1].rfind("d.txt:16: warning: codes missing from the translation: \"\"xxx", 0),
+              0u)
+        << found[1].substr(0, 200);
+    EXPECT_NE(found[1].find("(100002 bytes); extra: \"\"\"\" (ENG"), std::string::npos)
+        << found[1].substr(0, 200);
+
+    r = Run({"qa", "d.txt", "--code", "(a)\\1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--code \"(a)\\1\" cannot be used: backreferences are not supported"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST_F(Qa, JsonParsesWithPython) {
 #ifdef _WIN32
     GTEST_SKIP() << "the test runs /usr/bin/python3";
