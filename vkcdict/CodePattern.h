@@ -109,9 +109,14 @@ public:
     // search reads on only while a thread preferred to the match found so
     // far lives, so finding every match of a text costs time linear in it,
     // unless the pattern prefers alternatives that read far past the
-    // matches it ends up taking (x.*y|x), which are read again per match.
+    // matches it ends up taking (x.*y|x), which are read again per match:
+    // steps() lets the caller bound that.
     // REQUIRES: from <= text.size().
     bool Find(std::string_view text, size_t from, size_t* at, size_t* length);
+    // Text positions the searches have stepped through since the last
+    // ResetSteps(): a caller bounds the work of finding every match with it.
+    uint64_t steps() const { return steps_; }
+    void ResetSteps() { steps_ = 0; }
 
 private:
     struct Thread {
@@ -127,6 +132,7 @@ private:
     const CodePattern* pattern_;
     std::vector<uint64_t> seen_;  // per state: the step that reached it last
     uint64_t step_ = 0;
+    uint64_t steps_ = 0;
     std::vector<Thread> current_;
     std::vector<Thread> next_;
     std::vector<std::pair<uint32_t, uint8_t>> stack_;

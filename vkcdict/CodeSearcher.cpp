@@ -89,6 +89,7 @@ bool CodeSearcher::Find(std::string_view text, size_t from, size_t* at, size_t* 
     current_.clear();
     ++step_;  // marks the states of current_
     for (size_t here = from;; ++here) {
+        ++steps_;
         if (!found) Add(&current_, 0, 0, here, text, here);
         next_.clear();
         ++step_;  // marks those of next_

@@ -18,8 +18,16 @@ public:
     }
 
     void Check(const QaRecord& r, QaReport& report) override {
+        tooSlow_ = false;
         Collect(r.eng, &eng_);
         Collect(r.chi, &chi_);
+        if (tooSlow_) {
+            report.Add(r, "a --code pattern reads this record's texts over and over (it prefers "
+                          "alternatives that run far past the codes it takes, as x.*y|x does); "
+                          "its codes are not compared (ENG " +
+                              report.Show(r.eng) + ")");
+            return;
+        }
         if (eng_ == chi_) return;
         std::string missing;
         std::string extra;
@@ -60,10 +68,22 @@ private:
         boundary_[text.size()] = true;
         size_t at = 0;
         size_t n = 0;
+        // One search is linear in the text, but a pattern may read the same
+        // stretch again for every match; past this many steps a text's
+        // matches are given up, so that no record can take quadratic time.
+        const uint64_t budget = kStepsPerByte * (text.size() + 1) + kFreeSteps;
+        searcher.ResetSteps();
         for (size_t from = 0; searcher.Find(text, from, &at, &n); from = at + n) {
             if (boundary_[at] && boundary_[at + n]) codes->push_back(text.substr(at, n));
+            if (searcher.steps() > budget) {
+                tooSlow_ = true;
+                return;
+            }
         }
     }
+
+    static constexpr uint64_t kStepsPerByte = 32;
+    static constexpr uint64_t kFreeSteps = 1 << 16;
 
     static void List(std::string* list, std::string_view code, const QaReport& report) {
         if (!list->empty()) *list += ", ";
@@ -74,6 +94,7 @@ private:
     std::vector<std::string_view> eng_;
     std::vector<std::string_view> chi_;
     std::vector<bool> boundary_;
+    bool tooSlow_ = false;
 };
 
 }  // namespace

@@ -543,6 +543,17 @@ TEST_F(Qa, CodePatternsOnHostileRecords) {
     EXPECT_NE(found[1].find("(100002 bytes); extra: \"\"\"\" (ENG"), std::string::npos)
         << found[1].substr(0, 200);
 
+    // A pattern that reads to the end of the text again for every match
+    // (x.*y|x on 100,000 x's: 10^10 steps) gives up that record, saying so.
+    Write("x.txt", Dict({{std::string(100000, 'x'), "x", ""}}));
+    r = Run({"qa", "x.txt", "--check", "codes", "--code", "x.*y|x"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.rfind("x.txt:5: warning: a --code pattern reads this record's texts over and "
+                          "over",
+                          0),
+              0u)
+        << r.out.substr(0, 300);
+
     r = Run({"qa", "d.txt", "--code", "(a)\\1"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
