@@ -17,13 +17,15 @@ extern VKCStringDict g_dictionary;
 // unchanged.
 //
 // The input is opened for update ("r+b"), so a file that cannot be written is
-// refused, as is anything but a regular file (a FIFO, a device). It is read in pieces of kScriptPieceSize bytes while the output is
-// written. The output is written safely (fileio/AtomicFile.h): to a temporary
-// file beside it that replaces it only when complete, so it may be the script
-// itself, and a full disk or a kill leaves it as it was. It keeps the mode,
-// owner and links of the file it replaces; a read-only output is refused, and
-// a device or FIFO is written directly. Only an output that is not the script
-// is written directly when its folder takes no temporary file.
+// refused, as is anything but a regular file (a FIFO, a device). It is read
+// in pieces of kScriptPieceSize bytes while the output is written. The output
+// is written safely (fileio/AtomicFile.h): to a temporary file beside it that
+// replaces it only when complete, so it may be the script itself, and a full
+// disk or a kill leaves it as it was; where no temporary file can be made it
+// is not written at all. It keeps the mode, owner and links of the file it
+// replaces; a read-only output is refused, and a device, FIFO or descriptor
+// of the process (/dev/stdout) is written directly, unless it reaches the
+// script itself.
 // Returns 1 when the output was written; 0 when the input cannot be opened,
 // measured or read to its end, memory runs out, or the output is refused or
 // cannot be written (nothing is created or changed then; the debugger output
