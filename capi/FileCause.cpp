@@ -14,30 +14,15 @@ namespace {
 
 const char kFolder[] = "it is a folder";
 
-// `name` as the file layer opens it, in `out` (MAX_PATH bytes); false for a
-// name the layer refuses as too long.
-bool LayerName(const char* name, char (&out)[MAX_PATH]) {
-    const size_t length = strnlen(name, MAX_PATH);
-    if (length >= MAX_PATH) return false;
-    for (size_t i = 0; i <= length; ++i) {
-#ifdef _WIN32
-        out[i] = name[i];
-#else
-        out[i] = name[i] == '\\' ? '/' : name[i];
-#endif
-    }
-    return true;
-}
-
 // Opens `name` in `mode` to learn why it cannot be; see the header.
 const char* WhyNotOpened(const char* name, const char* mode) {
-    char opened[MAX_PATH];
-    if (!LayerName(name, opened)) return std::strerror(ENAMETOOLONG);
+    // The file layer refuses a longer name as Windows does.
+    if (strnlen(name, MAX_PATH) >= MAX_PATH) return std::strerror(ENAMETOOLONG);
     // Linux opens a folder for reading, and Windows refuses it with words
     // that do not say it is one.
     struct stat facts;
-    if (stat(opened, &facts) == 0 && (facts.st_mode & S_IFMT) == S_IFDIR) return kFolder;
-    FILE* file = std::fopen(opened, mode);
+    if (stat(name, &facts) == 0 && (facts.st_mode & S_IFMT) == S_IFDIR) return kFolder;
+    FILE* file = std::fopen(name, mode);
     if (file == nullptr) return std::strerror(errno);
     std::fclose(file);
     return nullptr;

@@ -6,8 +6,8 @@
 
 namespace capi {
 
-// Why the file named `name` (as the file layer takes it: on POSIX every
-// backslash is a '/') cannot be read: "it is a folder", or the system's
+// Why the file named `name` (taken exactly as the file layer takes it)
+// cannot be read: "it is a folder", or the system's
 // reason for refusing to open it. Null when it opens now: the read itself
 // failed, or the file came or changed since. The text is static.
 const char* WhyNotReadable(const char* name);

@@ -72,8 +72,8 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
 // nor followed if it is a link: the move fails, `*exists` set, when the name
 // is taken. False, with `*error` set and both files as they were, on failure.
 // REQUIRES: `from` is closed and in the same folder as `to`.
-bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
-                   std::string* error, bool* exists);
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace, std::string* error,
+                   bool* exists);
 
 // True when both names reach one existing file (same device and file
 // number); false when either is missing or they are different files.

@@ -74,8 +74,9 @@ bool FollowLinks(const std::string& path, std::string* reached, std::string* err
         }
         if (hop == kMaxLinks) break;
         if (PlantedLink(name, st)) {
-            *error = "it is a symbolic link in a folder that anyone may write, owned by another "
-                     "user; it is not followed";
+            *error =
+                "it is a symbolic link in a folder that anyone may write, owned by another "
+                "user; it is not followed";
             return false;
         }
         std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
@@ -167,8 +168,8 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
     return file;
 }
 
-bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
-                   std::string* error, bool* exists) {
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace, std::string* error,
+                   bool* exists) {
     *exists = false;
     if (replace) {
         if (rename(from.c_str(), to.c_str()) == 0) return true;

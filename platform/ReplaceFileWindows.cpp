@@ -117,8 +117,8 @@ FILE* CreateFileBeside(const std::string& target, const char* /*like*/, std::str
     return stream;
 }
 
-bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
-                   std::string* error, bool* exists) {
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace, std::string* error,
+                   bool* exists) {
     *exists = false;
     if (!replace) {
         // Without MOVEFILE_REPLACE_EXISTING the move fails on a taken name.

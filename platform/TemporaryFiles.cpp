@@ -60,8 +60,8 @@ void Install() {
 
 #else
 
-constexpr int kSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
-                            SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL};
+constexpr int kSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2,
+                            SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL};
 
 void OnSignal(int signal) {
     RemoveAll();

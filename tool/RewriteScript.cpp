@@ -141,14 +141,14 @@ int Rewrite(const char* outputPath, const char* inputPath) {
     }
     fileio::AtomicFile out;
     if (!out.Open(outputPath)) {
-        Note(outputPath, "not written: ", out.error());
+        Note(outputPath, kNotWritten, out.error());
         return 0;
     }
     // A device or descriptor is written while the script is read: where it
     // reaches the script itself (/dev/stdout appending to it), the rewrite
     // would read its own output.
     if (out.direct() && fileio::SameFile(outputPath, inputPath)) {
-        Note(outputPath, "not written: ", "it is the script, which would be written as it is read");
+        Note(outputPath, kNotWritten, "it is the script, which would be written as it is read");
         return 0;
     }
     if (!out.warning().empty()) Note(outputPath, "", out.warning());
@@ -186,7 +186,7 @@ int Rewrite(const char* outputPath, const char* inputPath) {
     // A write that failed (a full disk) is no success, and leaves the target
     // as it was.
     if (!out.Commit()) {
-        Note(outputPath, "not written: ", out.error());
+        Note(outputPath, kNotWritten, out.error());
         return 0;
     }
     return 1;

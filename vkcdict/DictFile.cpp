@@ -246,7 +246,7 @@ std::string NameTooLong(const std::string& path) {
     if (length == 0 || length >= size) {
         return "the current folder cannot be read, or is too long for the loader";
     }
-    if (folder[length - 1] == '\\') --length;
+    if (folder[length - 1] == '\\' || folder[length - 1] == '/') --length;
     return "the path is " + std::to_string(length + 1 + name) +
            " bytes with the current folder in front" + limit;
 }

@@ -3,6 +3,7 @@
 // never sees the text.
 #include "vkcdict/NumberOptions.h"
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <locale>
 #include <sstream>
@@ -69,18 +70,16 @@ bool ReadRatio(const std::string& text, double* value) {
 
 }  // namespace
 
-CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t least,
-                            uint64_t* value, const std::string& description) {
-    const std::string wanted =
-        "a whole number of " + std::to_string(least) + " or more, in decimal digits";
+CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t* value,
+                            const std::string& description) {
     return command
         ->add_option_function<std::string>(
             name, [value](const std::string& text) { ReadCount(text, value); }, description)
         ->check(CLI::Validator(
-            [least, wanted](std::string& text) {
+            [](std::string& text) {
                 uint64_t n = 0;
-                if (ReadCount(text, &n) && n >= least) return std::string();
-                return "'" + ShowName(text) + "' is not " + wanted;
+                if (ReadCount(text, &n)) return std::string();
+                return "'" + ShowName(text) + "' is not a whole number in decimal digits";
             },
             ""));
 }

@@ -8,16 +8,20 @@
 // octal and takes "nan", which then compares false with every length.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <string>
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace vkcdict {
 
 // Adds option `name` (CLI11's form, "--max-bytes") to `command`: a count of
-// at least `least`, stored in `*value`, which must outlive the parse.
-CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t least,
-                            uint64_t* value, const std::string& description);
+// 0 or more, stored in `*value`, which must outlive the parse.
+CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t* value,
+                            const std::string& description);
 
 // The same for a ratio: a finite number of 0 or more, stored in `*value`.
 CLI::Option* AddRatioOption(CLI::App* command, const std::string& name, double* value,

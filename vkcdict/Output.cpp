@@ -63,9 +63,9 @@ bool SafeOutput::Commit(Diagnostics& diagnostics) {
         return written;
     }
     if (file_.Commit()) return true;
-    diagnostics.Error(target_, 0,
-                      "cannot write: " + file_.error() +
-                          (file_.direct() ? "" : "; the file is left as it was"));
+    diagnostics.Error(
+        target_, 0,
+        "cannot write: " + file_.error() + (file_.direct() ? "" : "; the file is left as it was"));
     return false;
 }
 

@@ -213,7 +213,7 @@ void AddQaCommand(CLI::App& app) {
                      "escapes, classes, ^ $, groups, | and quantifiers, without "
                      "backreferences or lookaround (repeatable)")
         ->type_name("PATTERN");
-    AddCountOption(command, "--max-bytes", 0, &options->maxBytes,
+    AddCountOption(command, "--max-bytes", &options->maxBytes,
                    "longest translation in bytes (0: no limit)")
         ->type_name("N");
     AddRatioOption(command, "--max-ratio", &options->maxRatio,

@@ -395,9 +395,9 @@ TEST(AtomicFileFaults, PosixOnly_TheTargetSurvivesFullDisksSignalsAndFullFolders
         int signal;  // that ends the child, else 0: it exits with status 0
     };
     const Case cases[] = {
-        {Ending::kFullDisk, 0},       {Ending::kSizeLimit, 0},     {Ending::kNoTemporary, 0},
-        {Ending::kSignal, SIGINT},    {Ending::kSignal, SIGTERM},  {Ending::kSignal, SIGHUP},
-        {Ending::kSignal, SIGQUIT},   {Ending::kSignal, SIGUSR1},  {Ending::kSignal, SIGALRM},
+        {Ending::kFullDisk, 0},     {Ending::kSizeLimit, 0},    {Ending::kNoTemporary, 0},
+        {Ending::kSignal, SIGINT},  {Ending::kSignal, SIGTERM}, {Ending::kSignal, SIGHUP},
+        {Ending::kSignal, SIGQUIT}, {Ending::kSignal, SIGUSR1}, {Ending::kSignal, SIGALRM},
         {Ending::kSignal, SIGPIPE},
     };
     for (const Case& c : cases) {

@@ -527,9 +527,8 @@ TEST_F(Qa, CodePatternsOnHostileRecords) {
     const std::string quoted = "\"" + std::string(100000, 'x') + "\"";
     Write("d.txt", Dict({{"@hero@ " + std::string(40, 'a') + "b", kStart, ""},
                          {quoted + " @hero@", "\"\"@hero@", ""}}));
-    Result r = Run(
-        {"qa", "d.txt", "--check", "codes", "--code", "@[a-z]+@|(a+)+$", "--code",
-         "\\x22[^\\x22]*\\x22"});
+    Result r = Run({"qa", "d.txt", "--check", "codes", "--code", "@[a-z]+@|(a+)+$", "--code",
+                    "\\x22[^\\x22]*\\x22"});
     EXPECT_EQ(r.status, 1) << r.err;
     std::istringstream lines(r.out);
     std::vector<std::string> found;
