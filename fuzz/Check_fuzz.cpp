@@ -14,7 +14,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "vkcdict/Check.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/DictFile.h"
+#include "vkcdict/files/DictFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string file = fuzz::ScratchFile("check.txt");

@@ -13,8 +13,8 @@
 
 #include "dict/GbkCodec.h"
 #include "fuzz/FuzzSupport.h"
-#include "vkcdict/PoFile.h"
-#include "vkcdict/PoText.h"
+#include "vkcdict/po/PoFile.h"
+#include "vkcdict/po/PoText.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/Qa.h"
+#include "vkcdict/qa/Qa.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);

@@ -19,8 +19,8 @@
 #include "dict/GbkCodec.h"
 #include "dict/ScriptScanner.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/DictFile.h"
-#include "vkcdict/Display.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/cli/Display.h"
 
 namespace vkcdict {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "vkcdict/Diagnostics.h"
+#include "vkcdict/cli/Diagnostics.h"
 
 namespace vkcdict {
 

@@ -23,12 +23,12 @@ constexpr int kFailed = 2;
 void SetAction(CLI::App* command, std::function<int()> action);
 
 // Adds --partial, which lets the command work on with the records that load
-// from a dictionary that does not load completely (vkcdict/DictFile.h).
+// from a dictionary that does not load completely (vkcdict/files/DictFile.h).
 void AddPartialFlag(CLI::App* command, bool* partial);
 
 // Adds --allow-non-gbk to a command that writes a dictionary's texts: it then
 // uses a dictionary that looks like UTF-8 or UTF-16 as it is, with a warning,
-// where it would refuse it (WritingPolicy in vkcdict/DictFile.h).
+// where it would refuse it (WritingPolicy in vkcdict/files/DictFile.h).
 void AddNonGbkFlag(CLI::App* command, bool* allowNonGbk);
 
 }  // namespace vkcdict

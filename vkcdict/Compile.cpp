@@ -13,9 +13,9 @@
 
 #include "dict/BinaryFormat.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/DictFile.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/Output.h"
 
 namespace vkcdict {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/DictWriter.h"
-#include "vkcdict/LoadedDict.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/files/DictWriter.h"
+#include "vkcdict/files/LoadedDict.h"
+#include "vkcdict/files/Output.h"
 
 namespace vkcdict {
 

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/DictFile.h"
-#include "vkcdict/DictWriter.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/Input.h"
-#include "vkcdict/Output.h"
-#include "vkcdict/ScriptTexts.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/files/DictWriter.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/Input.h"
+#include "vkcdict/files/Output.h"
+#include "vkcdict/files/ScriptTexts.h"
 
 namespace vkcdict {
 

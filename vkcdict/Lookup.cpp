@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/LoadedDict.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/LoadedDict.h"
 
 namespace vkcdict {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/LoadedDict.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/LoadedDict.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/files/Output.h"
 #include "vkcdict/RecordUnion.h"
 
 namespace vkcdict {

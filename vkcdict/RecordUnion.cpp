@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/Output.h"
 
 namespace vkcdict {
 

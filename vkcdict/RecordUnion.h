@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "vkcdict/DictFile.h"
-#include "vkcdict/DictWriter.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/files/DictWriter.h"
 
 namespace vkcdict {
 

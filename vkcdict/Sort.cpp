@@ -7,7 +7,7 @@
 #include <string>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/files/Output.h"
 #include "vkcdict/RecordUnion.h"
 
 namespace vkcdict {

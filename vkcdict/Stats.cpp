@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/DictFile.h"
-#include "vkcdict/Input.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/files/Input.h"
 #include "vkcdict/Tally.h"
 
 namespace vkcdict {

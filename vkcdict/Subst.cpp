@@ -1,8 +1,8 @@
 // vkcdict subst DICT SCRIPT... (-o OUT | -d DIR | --in-place [--backup SUFFIX]) [--image]
 //
 // Loads the dictionary once and rewrites each script by exactly the rule of
-// vkcsubst (vkcdict/ScriptTexts.h): the same bytes. "-" reads a script from
-// stdin or writes to stdout. Each output is written safely (vkcdict/Output.h);
+// vkcsubst (vkcdict/files/ScriptTexts.h): the same bytes. "-" reads a script from
+// stdin or writes to stdout. Each output is written safely (vkcdict/files/Output.h);
 // a script that cannot be read or written is reported and the others go on.
 // On a terminal a progress bar runs across the scripts; the summary, as stats
 // prints it, ends the run on stderr.
@@ -13,10 +13,10 @@
 
 #include "fileio/AtomicFile.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/Input.h"
-#include "vkcdict/LoadedDict.h"
-#include "vkcdict/Output.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/Input.h"
+#include "vkcdict/files/LoadedDict.h"
+#include "vkcdict/files/Output.h"
 #include "vkcdict/Tally.h"
 
 namespace vkcdict {

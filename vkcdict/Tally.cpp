@@ -1,6 +1,6 @@
 #include "vkcdict/Tally.h"
 
-#include "vkcdict/Display.h"
+#include "vkcdict/cli/Display.h"
 
 namespace vkcdict {
 

@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "vkcdict/ScriptTexts.h"
+#include "vkcdict/files/ScriptTexts.h"
 
 namespace vkcdict {
 

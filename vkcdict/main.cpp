@@ -9,10 +9,10 @@
 #include <new>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/Display.h"
-#include "vkcdict/Input.h"
-#include "vkcdict/Output.h"
-#include "vkcdict/Usage.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/Input.h"
+#include "vkcdict/files/Output.h"
+#include "vkcdict/cli/Usage.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -12,8 +12,8 @@
 #include "dict/GbkCodec.h"
 #include "dict/RecordLines.h"
 #include "dict/VKCStringDict.h"
-#include "vkcdict/DictFile.h"
-#include "vkcdict/FileFormatHints.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/files/FileFormatHints.h"
 
 namespace vkcdicttest {
 namespace {

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "VkcdictFixture.h"
-#include "vkcdict/ScriptTexts.h"
+#include "vkcdict/files/ScriptTexts.h"
 
 namespace vkcdicttest {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "VkcdictFixture.h"
-#include "vkcdict/Input.h"
+#include "vkcdict/files/Input.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -1,0 +1,104 @@
+#include "vkcdict/files/FileFormatHints.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "dict/GbkCodec.h"
+#include "dict/TextFormat.h"
+
+namespace vkcdict {
+
+namespace {
+
+// The file name for a converted copy: d.txt gives d-gbk.txt.
+std::string ConvertedName(const std::string& path) {
+    const std::filesystem::path name(path);
+    std::filesystem::path converted = name;
+    converted.replace_filename(name.stem().string() + "-gbk" + name.extension().string());
+    return converted.string();
+}
+
+// Whether `window` (a cut of the file that may end inside a character) holds
+// nothing but characters of the `converter`'s source encoding.
+template <class Converter>
+bool AllCharacters(std::string_view window, bool cut, Converter converter, bool skipUnmapped) {
+    std::string out;
+    for (size_t at = 0; at < window.size();) {
+        gbk::ConversionError error{};
+        if (converter(window.data() + at, window.size() - at, &out, &error)) return true;
+        // A sequence cut by the window's end is not held against the bytes.
+        if (cut && at + error.offset + 4 > window.size()) return true;
+        // A UTF-8 character that GBK lacks is still UTF-8.
+        if (!skipUnmapped || error.codePoint == 0xFFFFFFFFu) return false;
+        at += error.offset + std::max<size_t>(error.length, 1);
+    }
+    return true;
+}
+
+const char kGbkNeeded[] = ": a dictionary must be GBK (code page 936); convert it with: ";
+
+}  // namespace
+
+std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16,
+                         size_t seen) {
+    const std::string target = " > " + ConvertedName(path);
+    if (utf16 != nullptr) *utf16 = true;
+    const auto begins = [bytes](std::string_view with) {
+        return bytes.substr(0, with.size()) == with;
+    };
+    if (begins("\xFF\xFE") || begins("\xFE\xFF")) {
+        return "the file looks like UTF-16 (it begins with a UTF-16 byte-order mark)" +
+               std::string(kGbkNeeded) + "iconv -f UTF-16 -t GBK " + path + target;
+    }
+    if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' &&
+        bytes[3] == '\0') {
+        return "the file looks like UTF-16 (a NUL byte follows each of its first characters)" +
+               std::string(kGbkNeeded) + "iconv -f UTF-16LE -t GBK " + path + target;
+    }
+    if (bytes.size() >= 4 && bytes[0] == '\0' && bytes[1] != '\0' && bytes[2] == '\0' &&
+        bytes[3] != '\0') {
+        return "the file looks like UTF-16 (a NUL byte precedes each of its first characters)" +
+               std::string(kGbkNeeded) + "iconv -f UTF-16BE -t GBK " + path + target;
+    }
+    if (utf16 != nullptr) *utf16 = false;
+    if (begins("\xEF\xBB\xBF")) {
+        return "the file looks like UTF-8 (it begins with a UTF-8 byte-order mark)" +
+               std::string(kGbkNeeded) + "sed '1s/^\\xEF\\xBB\\xBF//' " + path +
+               " | iconv -f UTF-8 -t GBK" + target;
+    }
+    const std::string_view visible =
+        bytes.substr(0, seen != std::string_view::npos ? seen : bytes.find('\0'));
+    const auto nonAscii = std::find_if(visible.begin(), visible.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80;
+    });
+    if (nonAscii == visible.end()) return "";
+    constexpr size_t kWindow = size_t{1} << 20;
+    const std::string_view window =
+        visible.substr(static_cast<size_t>(nonAscii - visible.begin()), kWindow);
+    const bool cut = window.size() == kWindow;
+    const auto fromUtf8 = [](const char* d, size_t n, std::string* o, gbk::ConversionError* e) {
+        return gbk::FromUtf8(d, n, o, e);
+    };
+    const auto toUtf8 = [](const char* d, size_t n, std::string* o, gbk::ConversionError* e) {
+        return gbk::ToUtf8(d, n, o, e);
+    };
+    if (!AllCharacters(window, cut, fromUtf8, true) || AllCharacters(window, cut, toUtf8, false)) {
+        return "";
+    }
+    return "the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK)" +
+           std::string(kGbkNeeded) + "iconv -f UTF-8 -t GBK " + path + target;
+}
+
+std::string LineBreakHint(std::string_view bytes, const std::string& path) {
+    const std::string_view record(textformat::kRecord.bytes, textformat::kRecord.length);
+    // The marker word behind a line feed alone (record marker less its CR).
+    if (bytes.find(record) != std::string_view::npos ||
+        bytes.find(record.substr(1)) == std::string_view::npos) {
+        return "";
+    }
+    return "the file uses LF line breaks where a dictionary needs CR LF; convert it with: "
+           "sed -i 's/\\r*$/\\r/' " +
+           path + " (or unix2dos " + path + ", from the dos2unix package or Git for Windows)";
+}
+
+}  // namespace vkcdict

@@ -1,0 +1,41 @@
+#include "vkcdict/files/LoadedDict.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "vkcdict/files/Input.h"
+
+namespace vkcdict {
+
+bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
+                      Diagnostics& diagnostics, EncodingPolicy encoding) {
+    image_ = image;
+    if (!image) return OpenDictionary(path, policy, diagnostics, &file_, encoding);
+    file_.path = path;
+    file_.dict = std::make_unique<VKCStringDict>();
+    uint64_t size = 0;
+    std::string error;
+    FILE* readable = OpenRegularFile(path, &size, &error);
+    if (readable == nullptr) {
+        diagnostics.Error(path, 0, ReadFailure(error));
+        return false;
+    }
+    std::fclose(readable);
+    if (file_.dict->LoadFromBINFileA(LoaderName(path).c_str()) == 0) {
+        diagnostics.Error(
+            path, 0,
+            file_.dict->path[0] == '\0'
+                ? NameTooLong(path)
+                : "not a binary dictionary image that the loader accepts (or one of no "
+                  "records)");
+        return false;
+    }
+    return true;
+}
+
+uint64_t LoadedDict::LineOf(const StringEntry* entry) const {
+    if (image_ || entry == nullptr) return 0;
+    return file_.lines[static_cast<size_t>(entry - file_.dict->entries)];
+}
+
+}  // namespace vkcdict

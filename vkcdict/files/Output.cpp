@@ -1,0 +1,95 @@
+#include "vkcdict/files/Output.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace vkcdict {
+
+namespace {
+
+// Buffer of the output stream: writers issue many small pieces.
+constexpr size_t kStreamBuffer = 1 << 20;
+
+// Set by --force for the one command a run executes.
+bool g_force = false;
+bool g_stdoutReported = false;
+
+}  // namespace
+
+bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics,
+                      const std::string& modeOf, bool createNew) {
+    file_.Discard();
+    target_ = target;
+    standardOutput_ = target == "-";
+    if (standardOutput_) {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        stream_ = stdout;
+        return true;
+    }
+    fileio::AtomicFileOptions options;
+    options.force = g_force;
+    options.createNew = createNew;
+    if (!modeOf.empty()) options.modeOf = modeOf.c_str();
+    if (!file_.Open(target, options)) {
+        stream_ = nullptr;
+        if (file_.exists()) return false;
+        diagnostics.Error(target, 0,
+                          "cannot write: " + file_.error() +
+                              (file_.refusedReadOnly() ? " (--force replaces it)" : ""));
+        return false;
+    }
+    if (!file_.warning().empty()) diagnostics.Warning(target, 0, file_.warning());
+    stream_ = file_.stream();
+    std::setvbuf(stream_, nullptr, _IOFBF, kStreamBuffer);
+    return true;
+}
+
+bool SafeOutput::Commit(Diagnostics& diagnostics) {
+    if (stream_ == nullptr) return false;
+    stream_ = nullptr;
+    if (standardOutput_) {
+        const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+        if (!written) {
+            diagnostics.Error("-", 0, std::string("cannot write: ") + std::strerror(errno));
+            g_stdoutReported = true;
+        }
+        return written;
+    }
+    if (file_.Commit()) return true;
+    diagnostics.Error(
+        target_, 0,
+        "cannot write: " + file_.error() + (file_.direct() ? "" : "; the file is left as it was"));
+    return false;
+}
+
+bool StdoutFailureReported() {
+    return g_stdoutReported;
+}
+
+void AddForceFlag(CLI::App* command) {
+    command->add_flag_callback(
+        "--force", [] { g_force = true; }, "replace a read-only output file (its mode is kept)");
+}
+
+bool OutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs,
+                     Diagnostics& diagnostics) {
+    if (output == "-") return true;
+    for (const std::string& input : inputs) {
+        if (input != "-" && fileio::SameFile(output, input)) {
+            diagnostics.Error(
+                output, 0,
+                "refusing to overwrite an input (" + input + "); name another output file");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vkcdict

@@ -1,0 +1,370 @@
+// vkcdict po-import FILE.po... -o DICT [--base DICT] [--fuzzy] [--lossy]
+//
+// Writes the entries of gettext catalogues (UTF-8) as a dictionary text
+// file: msgid the ENG text, msgstr the CHI text, translator comments the
+// remark, all converted to GBK as vkcdict/po/PoText.h says. A msgctxt is the
+// record number that po-export gave a key held by several records.
+//   - The header, obsolete entries and "#:" / "#." comments are not read.
+//   - Fuzzy translations are left out (the record keeps an empty CHI text)
+//     and counted, as msgfmt leaves them out; --fuzzy takes them.
+//   - A plural entry, a character GBK lacks (unless --lossy, which writes
+//     '?'), or a text that would not load back stop the import: every one is
+//     reported with FILE.po:LINE and nothing is written. An import that
+//     replaced characters is written, counts them and exits 1.
+//   - Entries of one key in several files combine as merge combines records.
+// Without --base the records are written sorted by key (records of one key
+// by msgctxt). With --base the base dictionary is rewritten with its header,
+// remarks and order: a non-empty translation from the catalogues replaces a
+// record's CHI text, keys that the base lacks are added at their sorted
+// places, and base records that no entry names are reported.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "vkcdict/Commands.h"
+#include "vkcdict/files/DictFile.h"
+#include "vkcdict/files/DictWriter.h"
+#include "vkcdict/cli/Display.h"
+#include "vkcdict/files/Input.h"
+#include "vkcdict/files/Output.h"
+#include "vkcdict/po/PoFile.h"
+#include "vkcdict/po/PoText.h"
+
+namespace vkcdict {
+
+namespace {
+
+struct ImportOptions {
+    std::vector<std::string> files;
+    std::string output;
+    std::string base;
+    bool fuzzy = false;
+    bool lossy = false;
+    bool partial = false;
+    bool allowNonGbk = false;
+};
+
+constexpr uint64_t kNoContext = UINT64_MAX;
+
+struct Imported {
+    std::string eng, chi, remark;
+    uint64_t context = kNoContext;
+    std::string where;  // FILE.po:LINE of its msgid
+    uint64_t line = 0;
+    bool used = false;  // taken into a base record
+};
+
+// The imported records and the counts of what was left out.
+class Catalogue {
+public:
+    Catalogue(const ImportOptions& options, Diagnostics& d)
+        : options_(options), d_(d), terminal_(StderrIsTerminal()) {}
+
+    // False when the file cannot be read or parsed.
+    bool Read(const std::string& path) {
+        WorkingOn working(path);
+        std::string bytes, reason;
+        if (!ReadInput(path, &bytes, &reason)) {
+            d_.Error(path, 0, ReadFailure(reason));
+            return false;
+        }
+        path_ = &path;
+        po::ParseError error{};
+        if (!po::Parse(
+                bytes, [this](const po::Entry& e) { return Take(e); }, &error)) {
+            if (!error.message.empty()) d_.Error(path, error.line, error.message);
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<Imported>& records() { return records_; }
+    uint64_t blocking() const { return blocking_; }
+    uint64_t entries() const { return entries_; }
+    uint64_t fuzzyLeftOut() const { return fuzzyLeftOut_; }
+    uint64_t obsolete() const { return obsolete_; }
+    uint64_t conflicts() const { return conflicts_; }
+    size_t replaced() const { return replaced_; }
+
+    // The record of `eng` with `context`, or null.
+    Imported* Find(const std::string& eng, uint64_t context) {
+        auto it = index_.find(Key(eng, context));
+        return it == index_.end() ? nullptr : &records_[it->second];
+    }
+
+private:
+    static std::string Key(const std::string& eng, uint64_t context) {
+        return context == kNoContext ? eng : eng + '\0' + std::to_string(context);
+    }
+
+    bool Take(const po::Entry& e) {
+        if (e.IsHeader()) return Header(e);
+        if (e.obsolete) {
+            ++obsolete_;
+            return true;
+        }
+        ++entries_;
+        if (e.idPlural.present) {
+            Block(e.line, "plural forms cannot be stored in a dictionary");
+            return true;
+        }
+        Imported r;
+        r.where = *path_ + ":" + std::to_string(e.line);
+        r.line = e.line;
+        if (e.context.present && !ContextNumber(e.context.value, &r.context)) {
+            Block(e.line, "msgctxt " + Quote(e.context.value, false) +
+                              " is not a record number that po-export wrote");
+            return true;
+        }
+        bool ok = Convert(e.id, false, &r.eng);
+        const bool take = !e.Fuzzy() || options_.fuzzy;
+        if (!take && !e.str[0].value.empty()) ++fuzzyLeftOut_;
+        if (take) ok = Convert(e.str[0], options_.lossy, &r.chi) && ok;
+        ok = ConvertComments(e, &r.remark) && ok;
+        ok = Storable(e, r) && ok;
+        if (ok) Add(std::move(r));
+        return true;
+    }
+
+    bool Header(const po::Entry& e) {
+        const std::string& text = e.str[0].value;
+        const size_t at = text.find("charset=");
+        if (at == std::string::npos) return true;
+        std::string charset = text.substr(at + 8, text.find_first_of(" ;\n", at) - at - 8);
+        for (char& c : charset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (charset == "UTF-8" || charset == "ASCII" || charset == "CHARSET") return true;
+        d_.Error(*path_, e.line,
+                 "the catalogue is in " + charset +
+                     "; only UTF-8 is read (msgconv -t UTF-8 converts it)");
+        return false;
+    }
+
+    static bool ContextNumber(const std::string& text, uint64_t* number) {
+        if (text.empty() || text.size() > 10) return false;
+        *number = 0;
+        for (char c : text) {
+            if (c < '0' || c > '9') return false;
+            *number = *number * 10 + static_cast<uint64_t>(c - '0');
+        }
+        return true;
+    }
+
+    void Block(uint64_t line, const std::string& message) {
+        ++blocking_;
+        d_.Error(*path_, line, message);
+    }
+
+    // Reports a text's first character that cannot be converted.
+    void ReportConversion(const std::string& text, const gbk::ConversionError& error,
+                          uint64_t line) {
+        if (error.codePoint == 0xFFFFFFFF) {
+            std::string hex;
+            for (size_t k = 0; k < error.length; ++k) {
+                char byte[8];
+                std::snprintf(byte, sizeof byte, "\\x%02X",
+                              static_cast<unsigned char>(text[error.offset + k]));
+                hex += byte;
+            }
+            Block(line, "invalid UTF-8: " + hex);
+            return;
+        }
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(error.codePoint));
+        Block(line, "the character \"" + text.substr(error.offset, error.length) + "\" (" + code +
+                        ") has no GBK code" + (options_.lossy ? "" : " (--lossy writes '?')"));
+    }
+
+    bool Convert(const po::Text& text, bool lossy, std::string* out) {
+        gbk::ConversionError error{};
+        if (po::FromPoText(text.value, lossy, out, &error, &replaced_)) return true;
+        ReportConversion(text.value, error, text.LineOf(error.offset));
+        return false;
+    }
+
+    bool ConvertComments(const po::Entry& e, std::string* out) {
+        std::string joined;
+        for (size_t k = 0; k < e.comments.size(); ++k) {
+            if (k > 0) joined += '\n';
+            joined += e.comments[k];
+        }
+        gbk::ConversionError error{};
+        if (po::FromPoText(joined, options_.lossy, out, &error, &replaced_)) return true;
+        const size_t line = static_cast<size_t>(
+            std::count(joined.begin(), joined.begin() + static_cast<long>(error.offset), '\n'));
+        ReportConversion(joined, error, e.commentLines[line]);
+        return false;
+    }
+
+    bool Storable(const po::Entry& e, const Imported& r) {
+        const char* section = !vkcdict::Storable(r.eng, kEngSection)         ? "ENG"
+                              : !vkcdict::Storable(r.chi, kChiSection)       ? "CHI"
+                              : !vkcdict::Storable(r.remark, kRemarkSection) ? "Remark00"
+                                                                             : nullptr;
+        if (section == nullptr) return true;
+        Block(e.line, std::string("the ") + section +
+                          " text holds a NUL byte or a marker line and would not load back");
+        return false;
+    }
+
+    // A key seen before combines as merge combines records.
+    void Add(Imported&& r) {
+        auto [it, added] = index_.try_emplace(Key(r.eng, r.context), records_.size());
+        if (added) {
+            records_.push_back(std::move(r));
+            return;
+        }
+        Imported& kept = records_[it->second];
+        if (kept.remark.empty()) kept.remark = std::move(r.remark);
+        if (kept.chi.empty() || r.chi.empty() || kept.chi == r.chi) {
+            if (kept.chi.empty()) kept.chi = std::move(r.chi);
+            return;
+        }
+        ++conflicts_;
+        d_.Error(*path_, r.line,
+                 "conflict: " + Quote(r.eng, terminal_) + " is translated " +
+                     Quote(r.chi, terminal_) + " here and " + Quote(kept.chi, terminal_) + " at " +
+                     kept.where + "; keeping that one");
+    }
+
+    const ImportOptions& options_;
+    Diagnostics& d_;
+    bool terminal_;
+    const std::string* path_ = nullptr;
+    std::vector<Imported> records_;
+    std::unordered_map<std::string, size_t> index_;
+    uint64_t blocking_ = 0, entries_ = 0, fuzzyLeftOut_ = 0, obsolete_ = 0, conflicts_ = 0;
+    size_t replaced_ = 0;
+};
+
+bool KeyLess(const Imported* a, const Imported* b) {
+    return a->eng != b->eng ? a->eng < b->eng : a->context < b->context;
+}
+
+RecordText TextsOf(const Imported& r) {
+    return {r.eng, r.chi, r.remark};
+}
+
+// The base's records with the catalogue's translations, and the records it
+// lacks at their sorted places. Returns the number of base records no entry
+// names.
+uint64_t IntoBase(const DictFile& base, Catalogue& catalogue, std::vector<RecordText>* records,
+                  Diagnostics& d) {
+    const bool terminal = StderrIsTerminal();
+    std::vector<RecordText> kept;
+    kept.reserve(base.count());
+    uint64_t unnamed = 0;
+    for (uint32_t i = 0; i < base.count(); ++i) {
+        RecordText text = vkcdict::TextsOf(base.record(i));
+        const std::string eng(text.eng);
+        Imported* r = catalogue.Find(eng, i);
+        if (r == nullptr) r = catalogue.Find(eng, kNoContext);
+        if (r == nullptr) {
+            ++unnamed;
+            d.Warning(base.path, base.lines[i],
+                      "no PO entry for " + Quote(eng, terminal) + ": its record is kept as it is");
+        } else {
+            r->used = true;
+            if (!r->chi.empty()) text.chi = r->chi;
+        }
+        kept.push_back(text);
+    }
+    std::vector<const Imported*> added;
+    for (const Imported& r : catalogue.records()) {
+        if (!r.used) added.push_back(&r);
+    }
+    std::stable_sort(added.begin(), added.end(), KeyLess);
+    records->reserve(kept.size() + added.size());
+    size_t next = 0;
+    for (const RecordText& text : kept) {
+        while (next < added.size() && added[next]->eng < text.eng) {
+            records->push_back(TextsOf(*added[next++]));
+        }
+        records->push_back(text);
+    }
+    while (next < added.size()) records->push_back(TextsOf(*added[next++]));
+    return unnamed;
+}
+
+int Import(const ImportOptions& o) {
+    Diagnostics d;
+    std::vector<std::string> inputs = o.files;
+    if (!o.base.empty()) inputs.push_back(o.base);
+    if (!OutputIsNoInput(o.output, inputs, d)) return kFailed;
+    Catalogue catalogue(o, d);
+    for (const std::string& path : o.files) {
+        if (!catalogue.Read(path)) return kFailed;
+    }
+    if (catalogue.blocking() != 0) {
+        d.Summary("vkcdict po-import: " + Count(catalogue.blocking(), "entry", "entries") +
+                  " cannot be imported; nothing written");
+        return kFound;
+    }
+
+    DictFile base;
+    std::string header;
+    std::vector<RecordText> records;
+    uint64_t unnamed = 0;
+    if (!o.base.empty()) {
+        if (!OpenDictionary(o.base, PolicyFor(o.partial), d, &base, WritingPolicy(o.allowNonGbk))) {
+            return kFailed;
+        }
+        header = base.header;
+        unnamed = IntoBase(base, catalogue, &records, d);
+    } else {
+        std::vector<const Imported*> sorted;
+        sorted.reserve(catalogue.records().size());
+        for (const Imported& r : catalogue.records()) sorted.push_back(&r);
+        std::stable_sort(sorted.begin(), sorted.end(), KeyLess);
+        records.reserve(sorted.size());
+        for (const Imported* r : sorted) records.push_back(TextsOf(*r));
+    }
+
+    if (!WriteDictionary(o.output, header, records, d)) return kFailed;
+    std::string summary = "vkcdict po-import: " + Count(catalogue.entries(), "entry", "entries") +
+                          " read, " + Count(records.size(), "record") + " written to " + o.output;
+    if (catalogue.fuzzyLeftOut() != 0) {
+        summary += ", " + Count(catalogue.fuzzyLeftOut(), "fuzzy translation") +
+                   " left out (--fuzzy takes them)";
+    }
+    if (catalogue.obsolete() != 0) {
+        summary +=
+            ", " + Count(catalogue.obsolete(), "obsolete entry", "obsolete entries") + " ignored";
+    }
+    if (catalogue.replaced() != 0) {
+        summary += ", " + Count(catalogue.replaced(), "character") + " replaced by '?'";
+    }
+    if (catalogue.conflicts() != 0) summary += ", " + Count(catalogue.conflicts(), "conflict");
+    if (unnamed != 0) summary += ", " + Count(unnamed, "base record") + " without an entry";
+    d.Summary(summary);
+    // A lossy import is written as asked, but it is not the catalogue itself.
+    return d.findings() != 0 || catalogue.replaced() != 0 ? kFound : kDone;
+}
+
+}  // namespace
+
+}  // namespace vkcdict
+
+void AddPoImportCommand(CLI::App& app) {
+    using namespace vkcdict;
+    auto options = std::make_shared<ImportOptions>();
+    CLI::App* command =
+        app.add_subcommand("po-import", "Write gettext PO files as a dictionary text file");
+    command->add_option("FILE", options->files, "PO files in UTF-8")->required();
+    command->add_option("-o,--output", options->output, "the dictionary to write")
+        ->type_name("FILE")
+        ->required();
+    command
+        ->add_option("--base", options->base, "put the translations into this dictionary's records")
+        ->type_name("DICT");
+    command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
+    command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
+    AddPartialFlag(command, &options->partial);
+    AddNonGbkFlag(command, &options->allowNonGbk);
+    AddForceFlag(command);
+    SetAction(command, [options] { return Import(*options); });
+}

@@ -1,0 +1,72 @@
+// length: the translation's bytes against a budget: the remark's "max=N"
+// when it has one (with or without options), else --max-bytes and
+// --max-ratio times the ENG text's bytes, whichever is given.
+#include <cmath>
+#include <string>
+
+#include "vkcdict/qa/Qa.h"
+#include "vkcdict/qa/Text.h"
+
+namespace vkcdict {
+
+namespace {
+
+// The N of the first "max=N" in `remark` that starts a word, or -1.
+int64_t RemarkBudget(std::string_view remark) {
+    for (size_t at = remark.find("max="); at != std::string_view::npos;
+         at = remark.find("max=", at + 1)) {
+        if (at > 0 && (IsAsciiLetter(static_cast<unsigned char>(remark[at - 1])) ||
+                       IsAsciiDigit(static_cast<unsigned char>(remark[at - 1])) ||
+                       remark[at - 1] == '_' || remark[at - 1] == '-')) {
+            continue;
+        }
+        int64_t n = 0;
+        size_t i = at + 4;
+        for (; i < remark.size() && IsAsciiDigit(static_cast<unsigned char>(remark[i])) &&
+               n < (int64_t{1} << 40);
+             ++i) {
+            n = n * 10 + (remark[i] - '0');
+        }
+        if (i > at + 4) return n;
+    }
+    return -1;
+}
+
+class LengthCheck : public QaCheck {
+public:
+    explicit LengthCheck(const QaSettings& s) : maxBytes_(s.maxBytes), maxRatio_(s.maxRatio) {}
+
+    void Check(const QaRecord& r, QaReport& report) override {
+        const uint64_t n = r.chi.size();
+        auto size = [n] { return "translation of " + std::to_string(n) + " bytes"; };
+        const int64_t budget = r.remark.empty() ? -1 : RemarkBudget(r.remark);
+        if (budget >= 0) {
+            if (n > static_cast<uint64_t>(budget)) {
+                report.Add(r, size() + ", over the budget of max=" + std::to_string(budget) +
+                                  " in the remark: " + report.Show(r.chi));
+            }
+            return;
+        }
+        if (maxBytes_ != 0 && n > maxBytes_) {
+            report.Add(r, size() + ", over --max-bytes " + std::to_string(maxBytes_) + ": " +
+                              report.Show(r.chi));
+        } else if (maxRatio_ > 0 && static_cast<double>(n) > maxRatio_ * r.eng.size()) {
+            char ratio[32];
+            std::snprintf(ratio, sizeof(ratio), "%g", maxRatio_);
+            report.Add(r, size() + ", more than " + ratio + " times the ENG text's " +
+                              std::to_string(r.eng.size()) + ": " + report.Show(r.chi));
+        }
+    }
+
+private:
+    uint64_t maxBytes_;
+    double maxRatio_;
+};
+
+}  // namespace
+
+std::unique_ptr<QaCheck> MakeLengthCheck(const QaSettings& settings) {
+    return std::make_unique<LengthCheck>(settings);
+}
+
+}  // namespace vkcdict

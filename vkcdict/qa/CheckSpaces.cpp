@@ -1,0 +1,82 @@
+// spaces: blanks (0x20) that a translation should not have: at either end
+// where the ENG text has a different number, doubled inside where the ENG
+// text never doubles them, or between two double-byte characters, where
+// Chinese text has none.
+#include <string>
+
+#include "vkcdict/qa/Qa.h"
+#include "vkcdict/qa/Text.h"
+
+namespace vkcdict {
+
+namespace {
+
+size_t Leading(std::string_view t) {
+    const size_t n = t.find_first_not_of(' ');
+    return n == std::string_view::npos ? t.size() : n;
+}
+
+size_t Trailing(std::string_view t) {
+    const size_t n = t.find_last_not_of(' ');
+    return n == std::string_view::npos ? t.size() : t.size() - 1 - n;
+}
+
+std::string_view Inner(std::string_view t) {
+    const size_t lead = Leading(t);
+    if (lead == t.size()) return {};
+    return t.substr(lead, t.size() - lead - Trailing(t));
+}
+
+class SpacesCheck : public QaCheck {
+public:
+    void Check(const QaRecord& r, QaReport& report) override {
+        auto texts = [&r, &report] {
+            return " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
+        };
+        if (Leading(r.eng) != Leading(r.chi)) {
+            report.Add(r, "leading blanks differ: " + std::to_string(Leading(r.eng)) +
+                              " in the ENG text, " + std::to_string(Leading(r.chi)) +
+                              " in the translation" + texts());
+        }
+        if (Trailing(r.eng) != Trailing(r.chi)) {
+            report.Add(r, "trailing blanks differ: " + std::to_string(Trailing(r.eng)) +
+                              " in the ENG text, " + std::to_string(Trailing(r.chi)) +
+                              " in the translation" + texts());
+        }
+        const std::string_view chi = Inner(r.chi);
+        const size_t doubled = chi.find("  ");
+        if (doubled != std::string_view::npos &&
+            Inner(r.eng).find("  ") == std::string_view::npos) {
+            report.Add(
+                r, "doubled blank at byte " +
+                       std::to_string(doubled + static_cast<size_t>(chi.data() - r.chi.data())) +
+                       " of the translation, where the ENG text has none" + texts());
+        }
+        // A run of blanks with double-byte characters on both sides.
+        size_t previous = 0;  // length of the character before the run
+        size_t run = std::string_view::npos;
+        for (size_t at = 0; at < r.chi.size();) {
+            const size_t n = CharAt(r.chi, at);
+            if (n == 1 && r.chi[at] == ' ') {
+                if (run == std::string_view::npos && previous == 2) run = at;
+            } else {
+                if (n == 2 && run != std::string_view::npos) {
+                    report.Add(r, "blank between two Chinese characters at byte " +
+                                      std::to_string(run) + " of the translation" + texts());
+                    return;
+                }
+                run = std::string_view::npos;
+                previous = n;
+            }
+            at += n;
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<QaCheck> MakeSpacesCheck(const QaSettings&) {
+    return std::make_unique<SpacesCheck>();
+}
+
+}  // namespace vkcdict

@@ -1,0 +1,40 @@
+#include "vkcdict/qa/Text.h"
+
+namespace vkcdict {
+
+size_t FindAscii(std::string_view text, char c) {
+    if (text.find(c) == std::string_view::npos) return std::string_view::npos;  // most texts
+    for (size_t at = 0; at < text.size(); at += CharAt(text, at)) {
+        if (text[at] == c) return at;
+    }
+    return std::string_view::npos;
+}
+
+size_t FindText(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return 0;
+    for (size_t at = 0; at + needle.size() <= text.size(); at += CharAt(text, at)) {
+        if (text[at] == needle[0] && text.compare(at, needle.size(), needle) == 0) return at;
+    }
+    return std::string_view::npos;
+}
+
+size_t LastCharAt(std::string_view text) {
+    if (text.empty()) return 0;
+    const auto leads = [](char c) {
+        return static_cast<unsigned char>(c) >= 0x81 && static_cast<unsigned char>(c) <= 0xFE;
+    };
+    // A byte that cannot lead a double-byte character ends a character. The
+    // bytes after the last such one, before the final byte, can each lead and
+    // each trail, so they pair up in order from there: the final byte begins
+    // a character after an even run of them, and after an odd run it is the
+    // second byte of a pair when it can trail one.
+    const size_t last = text.size() - 1;
+    size_t run = 0;
+    while (run < last && leads(text[last - 1 - run])) ++run;
+    if (run % 2 == 0) return last;
+    const unsigned char c = static_cast<unsigned char>(text[last]);
+    const bool trails = (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE);
+    return trails ? last - 1 : last;
+}
+
+}  // namespace vkcdict
