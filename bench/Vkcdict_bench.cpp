@@ -92,26 +92,14 @@ const Inputs& Files() {
 
 // Runs `vkcdict ARGS...` in-process with stdout and stderr going nowhere.
 int RunCommand(std::vector<std::string> args) {
-    CLI::App app;
-    AddCheckCommand(app);
-    AddExtractCommand(app);
-    AddMergeCommand(app);
-    AddSortCommand(app);
-    AddStatsCommand(app);
-    AddQaCommand(app);
-    std::vector<const char*> argv = {"vkcdict"};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::vector<char*> argv = {const_cast<char*>("vkcdict")};
+    for (std::string& arg : args) argv.push_back(arg.data());
     std::fflush(nullptr);
     const int saved[2] = {dup(1), dup(2)};
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
     dup2(null, 2);
-    int status = 0;
-    try {
-        app.parse(static_cast<int>(argv.size()), argv.data());
-    } catch (const CLI::Error& error) {
-        status = error.get_exit_code();
-    }
+    const int status = vkcdict::RunCommandLine(static_cast<int>(argv.size()), argv.data());
     std::fflush(nullptr);
     dup2(saved[0], 1);
     dup2(saved[1], 2);

@@ -19,8 +19,8 @@
 #include "dict/GbkCodec.h"
 #include "dict/ScriptScanner.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/files/DictFile.h"
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/files/DictFile.h"
 
 namespace vkcdict {
 
@@ -193,19 +193,17 @@ int CheckFiles(const CheckOptions& options, Diagnostics& d) {
     return d.findings() != 0 ? kFound : kDone;
 }
 
-}  // namespace vkcdict
-
-void AddCheckCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddCheckCommand(Command& command) {
     auto options = std::make_shared<CheckOptions>();
-    CLI::App* command = app.add_subcommand(
-        "check", "Report broken records, records that lookups miss, duplicates and bad GBK");
-    command->add_option("DICT", options->files, "dictionary text files")->required();
-    command->add_flag("--list-untranslated", options->listUntranslated,
-                      "list every record whose translation is empty");
-    command->add_flag("--strict", options->strict, "count warnings as findings");
-    SetAction(command, [options] {
+    command.Purpose("Report broken records, records that lookups miss, duplicates and bad GBK");
+    command.Arguments("DICT", &options->files, "dictionary text files").Required();
+    command.Flag("--list-untranslated", &options->listUntranslated,
+                 "list every record whose translation is empty");
+    command.Flag("--strict", &options->strict, "count warnings as findings");
+    command.Action([options] {
         Diagnostics d(options->strict);
         return CheckFiles(*options, d);
     });
 }
+
+}  // namespace vkcdict

@@ -2,23 +2,33 @@
 
 namespace vkcdict {
 
-void SetAction(CLI::App* command, std::function<int()> action) {
-    command->callback([action]() {
-        const int status = action();
-        if (status != kDone) throw CLI::RuntimeError(status);
-    });
+const CommandEntry kCommands[] = {
+    {"check", AddCheckCommand},
+    {"extract", AddExtractCommand},
+    {"merge", AddMergeCommand},
+    {"sort", AddSortCommand},
+    {"stats", AddStatsCommand},
+    {"subst", AddSubstCommand},
+    {"compile", AddCompileCommand},
+    {"decompile", AddDecompileCommand},
+    {"lookup", AddLookupCommand},
+    {"match", AddMatchCommand},
+    {"po-export", AddPoExportCommand},
+    {"po-import", AddPoImportCommand},
+    {"qa", AddQaCommand},
+};
+const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
+
+void AddPartialFlag(Command& command, bool* partial) {
+    command.Flag("--partial", partial,
+                 "work on with the records that load from a dictionary that does not load "
+                 "completely");
 }
 
-void AddPartialFlag(CLI::App* command, bool* partial) {
-    command->add_flag("--partial", *partial,
-                      "work on with the records that load from a dictionary that does not load "
-                      "completely");
-}
-
-void AddNonGbkFlag(CLI::App* command, bool* allowNonGbk) {
-    command->add_flag("--allow-non-gbk", *allowNonGbk,
-                      "use a dictionary that looks like UTF-8 or UTF-16 as it is, writing its "
-                      "texts unconverted");
+void AddNonGbkFlag(Command& command, bool* allowNonGbk) {
+    command.Flag("--allow-non-gbk", allowNonGbk,
+                 "use a dictionary that looks like UTF-8 or UTF-16 as it is, writing its texts "
+                 "unconverted");
 }
 
 }  // namespace vkcdict

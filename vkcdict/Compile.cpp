@@ -13,8 +13,8 @@
 
 #include "dict/BinaryFormat.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/files/DictFile.h"
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/Output.h"
 
 namespace vkcdict {
@@ -120,19 +120,15 @@ int RunCompile(const CompileOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddCompileCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddCompileCommand(Command& command) {
     auto options = std::make_shared<CompileOptions>();
-    CLI::App* command = app.add_subcommand(
-        "compile", "Write the binary dictionary image of a sorted dictionary text file");
-    command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("-o,--output", options->output, "the image")
-        ->type_name("IMAGE")
-        ->required();
+    command.Purpose("Write the binary dictionary image of a sorted dictionary text file");
+    command.Argument("DICT", &options->dict, "dictionary text file").Required();
+    command.Option("-o,--output", &options->output, "the image").TypeName("IMAGE").Required();
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
-    SetAction(command, [options] { return RunCompile(*options); });
+    command.Action([options] { return RunCompile(*options); });
 }
+
+}  // namespace vkcdict

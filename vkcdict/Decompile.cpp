@@ -52,17 +52,15 @@ int RunDecompile(const DecompileOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddDecompileCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddDecompileCommand(Command& command) {
     auto options = std::make_shared<DecompileOptions>();
-    CLI::App* command = app.add_subcommand(
-        "decompile", "Write a binary dictionary image back as a dictionary text file");
-    command->add_option("IMAGE", options->image, "binary dictionary image")->required();
-    command->add_option("-o,--output", options->output, "the dictionary text file")
-        ->type_name("FILE")
-        ->required();
+    command.Purpose("Write a binary dictionary image back as a dictionary text file");
+    command.Argument("IMAGE", &options->image, "binary dictionary image").Required();
+    command.Option("-o,--output", &options->output, "the dictionary text file")
+        .TypeName("FILE")
+        .Required();
     AddForceFlag(command);
-    SetAction(command, [options] { return RunDecompile(*options); });
+    command.Action([options] { return RunDecompile(*options); });
 }
+
+}  // namespace vkcdict

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/cli/Display.h"
 #include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/DictWriter.h"
-#include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
 #include "vkcdict/files/ScriptTexts.h"
@@ -127,20 +127,18 @@ int RunExtract(const ExtractOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddExtractCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddExtractCommand(Command& command) {
     auto options = std::make_shared<ExtractOptions>();
-    CLI::App* command = app.add_subcommand(
-        "extract", "Write a dictionary of the scripts' texts that have no translation yet");
-    command->add_option("SCRIPT", options->scripts, "game scripts")->required();
-    command->add_option("--dict", options->dict, "dictionary whose translations are kept out")
-        ->type_name("DICT");
-    command->add_option("-o,--output", options->output, "new dictionary file")
-        ->type_name("FILE")
-        ->required();
+    command.Purpose("Write a dictionary of the scripts' texts that have no translation yet");
+    command.Arguments("SCRIPT", &options->scripts, "game scripts").Required();
+    command.Option("--dict", &options->dict, "dictionary whose translations are kept out")
+        .TypeName("DICT");
+    command.Option("-o,--output", &options->output, "new dictionary file")
+        .TypeName("FILE")
+        .Required();
     AddPartialFlag(command, &options->partial);
     AddForceFlag(command);
-    SetAction(command, [options] { return RunExtract(*options); });
+    command.Action([options] { return RunExtract(*options); });
 }
+
+}  // namespace vkcdict

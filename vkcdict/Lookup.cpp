@@ -51,16 +51,15 @@ int RunLookup(const LookupOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddLookupCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddLookupCommand(Command& command) {
     auto options = std::make_shared<LookupOptions>();
-    CLI::App* command = app.add_subcommand("lookup", "Print the translation of texts");
-    command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
-    command->add_option("TEXT", options->texts, "texts to look up")->required();
-    command->add_flag("--image", options->image,
-                      "DICT is a binary image (never detected by its content)");
+    command.Purpose("Print the translation of texts");
+    command.Argument("DICT", &options->dict, "dictionary text file (or image)").Required();
+    command.Arguments("TEXT", &options->texts, "texts to look up").Required();
+    command.Flag("--image", &options->image,
+                 "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
-    SetAction(command, [options] { return RunLookup(*options); });
+    command.Action([options] { return RunLookup(*options); });
 }
+
+}  // namespace vkcdict

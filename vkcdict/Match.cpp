@@ -63,15 +63,11 @@ int RunMatch(const MatchOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddMatchCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddMatchCommand(Command& command) {
     auto options = std::make_shared<MatchOptions>();
-    CLI::App* command = app.add_subcommand(
-        "match", "Hand out a translation piece by piece as its source text arrives on stdin");
-    command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
-    command->footer(
+    command.Purpose("Hand out a translation piece by piece as its source text arrives on stdin");
+    command.Argument("DICT", &options->dict, "dictionary text file (or image)").Required();
+    command.Footer(
         "Each piece read prints RESULT<tab>PIECE:\n"
         "  1  a piece of the translation, cut between whole characters and about as long\n"
         "     in bytes as the piece of source text; the match goes on\n"
@@ -81,8 +77,10 @@ void AddMatchCommand(CLI::App& app) {
         "     text matched so far, or it is a whole ENG text by itself (lookup finds\n"
         "     those); the match is abandoned and the next piece starts a new one\n"
         "Exit status: 0 when no piece got 0, 1 when one did, 2 when DICT cannot be used.");
-    command->add_flag("--image", options->image,
-                      "DICT is a binary image (never detected by its content)");
+    command.Flag("--image", &options->image,
+                 "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
-    SetAction(command, [options] { return RunMatch(*options); });
+    command.Action([options] { return RunMatch(*options); });
 }
+
+}  // namespace vkcdict

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/files/Output.h"
 #include "vkcdict/RecordUnion.h"
+#include "vkcdict/files/Output.h"
 
 namespace vkcdict {
 
@@ -25,27 +25,25 @@ struct MergeOptions {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddMergeCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddMergeCommand(Command& command) {
     auto options = std::make_shared<MergeOptions>();
-    CLI::App* command =
-        app.add_subcommand("merge", "Combine dictionaries into one, in sorted order");
-    command->add_option("DICT", options->dicts, "dictionary text files, in order")->required();
-    command->add_option("-o,--output", options->output, "the merged dictionary")
-        ->type_name("FILE")
-        ->required();
+    command.Purpose("Combine dictionaries into one, in sorted order");
+    command.Arguments("DICT", &options->dicts, "dictionary text files, in order").Required();
+    command.Option("-o,--output", &options->output, "the merged dictionary")
+        .TypeName("FILE")
+        .Required();
     command
-        ->add_option("--prefer", options->prefer,
-                     "which of two different translations to keep (default: first)")
-        ->check(CLI::IsMember({"first", "last"}))
-        ->option_text("first|last");
+        .Option("--prefer", &options->prefer,
+                "which of two different translations to keep (default: first)")
+        .OneOf({"first", "last"})
+        .ShownAs("first|last");
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
-    SetAction(command, [options] {
+    command.Action([options] {
         return WriteUnion(options->dicts, options->output, options->prefer == "last",
                           options->partial, options->allowNonGbk, "merge");
     });
 }
+
+}  // namespace vkcdict

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "vkcdict/Commands.h"
-#include "vkcdict/files/Output.h"
 #include "vkcdict/RecordUnion.h"
+#include "vkcdict/files/Output.h"
 
 namespace vkcdict {
 
@@ -23,21 +23,20 @@ struct SortOptions {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddSortCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddSortCommand(Command& command) {
     auto options = std::make_shared<SortOptions>();
-    CLI::App* command = app.add_subcommand("sort", "Put a dictionary's records in key order");
-    command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("-o,--output", options->output, "the sorted dictionary")
-        ->type_name("FILE")
-        ->required();
+    command.Purpose("Put a dictionary's records in key order");
+    command.Argument("DICT", &options->dict, "dictionary text file").Required();
+    command.Option("-o,--output", &options->output, "the sorted dictionary")
+        .TypeName("FILE")
+        .Required();
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
-    SetAction(command, [options] {
+    command.Action([options] {
         return WriteUnion({options->dict}, options->output, false, options->partial,
                           options->allowNonGbk, "sort");
     });
 }
+
+}  // namespace vkcdict

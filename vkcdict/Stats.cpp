@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/Tally.h"
 #include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/Input.h"
-#include "vkcdict/Tally.h"
 
 namespace vkcdict {
 
@@ -52,16 +52,14 @@ int RunStats(const StatsOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddStatsCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddStatsCommand(Command& command) {
     auto options = std::make_shared<StatsOptions>();
-    CLI::App* command =
-        app.add_subcommand("stats", "Count what a substitution would translate in scripts");
-    command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("SCRIPT", options->scripts, "game scripts")->required();
-    command->add_flag("--csv", options->csv, "comma-separated values with a header line");
+    command.Purpose("Count what a substitution would translate in scripts");
+    command.Argument("DICT", &options->dict, "dictionary text file").Required();
+    command.Arguments("SCRIPT", &options->scripts, "game scripts").Required();
+    command.Flag("--csv", &options->csv, "comma-separated values with a header line");
     AddPartialFlag(command, &options->partial);
-    SetAction(command, [options] { return RunStats(*options); });
+    command.Action([options] { return RunStats(*options); });
 }
+
+}  // namespace vkcdict

@@ -13,11 +13,11 @@
 
 #include "fileio/AtomicFile.h"
 #include "vkcdict/Commands.h"
+#include "vkcdict/Tally.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/LoadedDict.h"
 #include "vkcdict/files/Output.h"
-#include "vkcdict/Tally.h"
 
 namespace vkcdict {
 
@@ -205,31 +205,29 @@ int RunSubst(const SubstOptions& options) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddSubstCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddSubstCommand(Command& command) {
     auto options = std::make_shared<SubstOptions>();
-    CLI::App* command =
-        app.add_subcommand("subst", "Translate scripts as vkcsubst does, many at a time");
-    command->add_option("DICT", options->dict, "dictionary text file (or image)")->required();
-    command->add_option("SCRIPT", options->scripts, "game scripts (- for stdin)")->required();
-    command->add_option("-o,--output", options->output, "output of the one script (- for stdout)")
-        ->type_name("FILE");
+    command.Purpose("Translate scripts as vkcsubst does, many at a time");
+    command.Argument("DICT", &options->dict, "dictionary text file (or image)").Required();
+    command.Arguments("SCRIPT", &options->scripts, "game scripts (- for stdin)").Required();
+    command.Option("-o,--output", &options->output, "output of the one script (- for stdout)")
+        .TypeName("FILE");
     command
-        ->add_option("-d,--directory", options->directory,
-                     "folder for the outputs, each named as its script")
-        ->type_name("DIR");
-    command->add_flag("--in-place", options->inPlace, "replace each script by its translation");
+        .Option("-d,--directory", &options->directory,
+                "folder for the outputs, each named as its script")
+        .TypeName("DIR");
+    command.Flag("--in-place", &options->inPlace, "replace each script by its translation");
     command
-        ->add_option("--backup", options->backup,
-                     "with --in-place: keep each script as SCRIPT+SUFFIX first")
-        ->type_name("SUFFIX")
-        ->each([options](const std::string&) { options->backupGiven = true; });
-    command->add_flag("--image", options->image,
-                      "DICT is a binary image (never detected by its content)");
+        .Option("--backup", &options->backup,
+                "with --in-place: keep each script as SCRIPT+SUFFIX first")
+        .TypeName("SUFFIX")
+        .OnEach([options](const std::string&) { options->backupGiven = true; });
+    command.Flag("--image", &options->image,
+                 "DICT is a binary image (never detected by its content)");
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
-    SetAction(command, [options] { return RunSubst(*options); });
+    command.Action([options] { return RunSubst(*options); });
 }
+
+}  // namespace vkcdict

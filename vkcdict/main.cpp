@@ -1,7 +1,7 @@
 // vkcdict COMMAND ...: the translator's dictionary tool. Each command adds
-// itself (vkcdict/Commands.h); main() parses the command line and turns what
-// the parse ends in into the exit status: a command's own status, 0 after
-// --help or --version, 2 for a usage error or an unexpected failure.
+// itself (vkcdict/Commands.h); main() runs the command line and turns what
+// it ends in into the exit status: a command's own status, 0 after --help or
+// --version, 2 for a usage error or an unexpected failure.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +12,6 @@
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
-#include "vkcdict/cli/Usage.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -27,30 +26,9 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
-    CLI::App app{"vkcdict: make, check, combine and apply translation dictionaries", "vkcdict"};
-    app.set_version_flag("--version", std::string("vkcdict ") + VKC_VERSION);
-    app.require_subcommand(1);
-    AddCheckCommand(app);
-    AddExtractCommand(app);
-    AddMergeCommand(app);
-    AddSortCommand(app);
-    AddStatsCommand(app);
-    AddSubstCommand(app);
-    AddCompileCommand(app);
-    AddDecompileCommand(app);
-    AddLookupCommand(app);
-    AddMatchCommand(app);
-    AddPoExportCommand(app);
-    AddPoImportCommand(app);
-    AddQaCommand(app);
-    vkcdict::SetUsageFormat(app);
     int status = vkcdict::kDone;
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::RuntimeError& code) {
-        status = code.get_exit_code();
-    } catch (const CLI::ParseError& error) {
-        status = app.exit(error) == 0 ? vkcdict::kDone : vkcdict::kFailed;
+        status = vkcdict::RunCommandLine(argc, argv);
     } catch (const std::bad_alloc&) {
         const std::string* file = vkcdict::WorkingOn::Current();
         std::fprintf(stderr, "%s: error: out of memory\n",

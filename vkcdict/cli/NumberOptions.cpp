@@ -1,9 +1,5 @@
-// Each option is a string option whose check reads the value and whose
-// callback stores what the same reading gave, so that CLI11's conversion
-// never sees the text.
 #include "vkcdict/cli/NumberOptions.h"
 
-#include <CLI/CLI.hpp>
 #include <cmath>
 #include <locale>
 #include <sstream>
@@ -17,6 +13,8 @@ namespace {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+
+}  // namespace
 
 // Decimal digits only, at least one, within 64 bits.
 bool ReadCount(const std::string& text, uint64_t* value) {
@@ -68,35 +66,16 @@ bool ReadRatio(const std::string& text, double* value) {
     return true;
 }
 
-}  // namespace
-
-CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t* value,
-                            const std::string& description) {
-    return command
-        ->add_option_function<std::string>(
-            name, [value](const std::string& text) { ReadCount(text, value); }, description)
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                uint64_t n = 0;
-                if (ReadCount(text, &n)) return std::string();
-                return "'" + ShowName(text) + "' is not a whole number in decimal digits";
-            },
-            ""));
+std::string CountProblem(const std::string& text) {
+    uint64_t n = 0;
+    if (ReadCount(text, &n)) return std::string();
+    return "'" + ShowName(text) + "' is not a whole number in decimal digits";
 }
 
-CLI::Option* AddRatioOption(CLI::App* command, const std::string& name, double* value,
-                            const std::string& description) {
-    return command
-        ->add_option_function<std::string>(
-            name, [value](const std::string& text) { ReadRatio(text, value); }, description)
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                double v = 0;
-                if (ReadRatio(text, &v)) return std::string();
-                return "'" + ShowName(text) +
-                       "' is not a decimal number of 0 or more (such as 3, 1.5 or 2e1)";
-            },
-            ""));
+std::string RatioProblem(const std::string& text) {
+    double v = 0;
+    if (ReadRatio(text, &v)) return std::string();
+    return "'" + ShowName(text) + "' is not a decimal number of 0 or more (such as 3, 1.5 or 2e1)";
 }
 
 }  // namespace vkcdict

@@ -11,20 +11,18 @@
 #include <cstdint>
 #include <string>
 
-namespace CLI {
-class App;
-class Option;
-}  // namespace CLI
-
 namespace vkcdict {
 
-// Adds option `name` (CLI11's form, "--max-bytes") to `command`: a count of
-// 0 or more, stored in `*value`, which must outlive the parse.
-CLI::Option* AddCountOption(CLI::App* command, const std::string& name, uint64_t* value,
-                            const std::string& description);
+// True, with `*value` set, when `text` is a count: decimal digits only, at
+// least one, within 64 bits.
+bool ReadCount(const std::string& text, uint64_t* value);
 
-// The same for a ratio: a finite number of 0 or more, stored in `*value`.
-CLI::Option* AddRatioOption(CLI::App* command, const std::string& name, double* value,
-                            const std::string& description);
+// True, with `*value` set, when `text` is a ratio: DIGITS[.DIGITS] or
+// .DIGITS, then an exponent if at all; finite and 0 or more once read.
+bool ReadRatio(const std::string& text, double* value);
+
+// Why `text` is no count (or ratio), for a usage error; empty when it is one.
+std::string CountProblem(const std::string& text);
+std::string RatioProblem(const std::string& text);
 
 }  // namespace vkcdict

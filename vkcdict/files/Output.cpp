@@ -73,8 +73,8 @@ bool StdoutFailureReported() {
     return g_stdoutReported;
 }
 
-void AddForceFlag(CLI::App* command) {
-    command->add_flag_callback(
+void AddForceFlag(Command& command) {
+    command.Flag(
         "--force", [] { g_force = true; }, "replace a read-only output file (its mode is kept)");
 }
 

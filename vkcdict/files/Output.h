@@ -5,12 +5,12 @@
 // standard output, where a command allows it.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "fileio/AtomicFile.h"
+#include "vkcdict/cli/CommandLine.h"
 #include "vkcdict/cli/Diagnostics.h"
 
 namespace vkcdict {
@@ -54,7 +54,7 @@ bool StdoutFailureReported();
 
 // Gives a writing command the flag --force, which lets its outputs replace
 // read-only files.
-void AddForceFlag(CLI::App* command);
+void AddForceFlag(Command& command);
 
 // Refuses an output that names one of `inputs`: reports it and returns false.
 bool OutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs,

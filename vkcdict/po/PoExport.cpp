@@ -25,8 +25,8 @@
 
 #include "dict/GbkCodec.h"
 #include "vkcdict/Commands.h"
-#include "vkcdict/files/DictFile.h"
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/Output.h"
 #include "vkcdict/po/PoFile.h"
 #include "vkcdict/po/PoText.h"
@@ -287,25 +287,23 @@ int Export(const ExportOptions& o) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddPoExportCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddPoExportCommand(Command& command) {
     auto options = std::make_shared<ExportOptions>();
-    CLI::App* command =
-        app.add_subcommand("po-export", "Write a dictionary as a gettext PO file in UTF-8");
-    command->add_option("DICT", options->dict, "dictionary text file")->required();
-    command->add_option("-o,--output", options->output, "the PO file to write")
-        ->type_name("FILE")
-        ->required();
-    command->add_flag("--template", options->templateOnly,
-                      "leave every msgstr empty (a .pot template)");
-    command->add_flag("--context", options->context,
-                      "give records that share a key their record number as msgctxt");
-    command->add_flag("--lossy", options->lossy,
-                      "write U+FFFD for undefined GBK in CHI texts and remarks");
+    command.Purpose("Write a dictionary as a gettext PO file in UTF-8");
+    command.Argument("DICT", &options->dict, "dictionary text file").Required();
+    command.Option("-o,--output", &options->output, "the PO file to write")
+        .TypeName("FILE")
+        .Required();
+    command.Flag("--template", &options->templateOnly,
+                 "leave every msgstr empty (a .pot template)");
+    command.Flag("--context", &options->context,
+                 "give records that share a key their record number as msgctxt");
+    command.Flag("--lossy", &options->lossy,
+                 "write U+FFFD for undefined GBK in CHI texts and remarks");
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
-    SetAction(command, [options] { return Export(*options); });
+    command.Action([options] { return Export(*options); });
 }
+
+}  // namespace vkcdict

@@ -27,9 +27,9 @@
 #include <vector>
 
 #include "vkcdict/Commands.h"
+#include "vkcdict/cli/Display.h"
 #include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/DictWriter.h"
-#include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
 #include "vkcdict/po/PoFile.h"
@@ -347,24 +347,21 @@ int Import(const ImportOptions& o) {
 
 }  // namespace
 
-}  // namespace vkcdict
-
-void AddPoImportCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddPoImportCommand(Command& command) {
     auto options = std::make_shared<ImportOptions>();
-    CLI::App* command =
-        app.add_subcommand("po-import", "Write gettext PO files as a dictionary text file");
-    command->add_option("FILE", options->files, "PO files in UTF-8")->required();
-    command->add_option("-o,--output", options->output, "the dictionary to write")
-        ->type_name("FILE")
-        ->required();
-    command
-        ->add_option("--base", options->base, "put the translations into this dictionary's records")
-        ->type_name("DICT");
-    command->add_flag("--fuzzy", options->fuzzy, "take fuzzy translations too");
-    command->add_flag("--lossy", options->lossy, "write '?' for characters GBK lacks");
+    command.Purpose("Write gettext PO files as a dictionary text file");
+    command.Arguments("FILE", &options->files, "PO files in UTF-8").Required();
+    command.Option("-o,--output", &options->output, "the dictionary to write")
+        .TypeName("FILE")
+        .Required();
+    command.Option("--base", &options->base, "put the translations into this dictionary's records")
+        .TypeName("DICT");
+    command.Flag("--fuzzy", &options->fuzzy, "take fuzzy translations too");
+    command.Flag("--lossy", &options->lossy, "write '?' for characters GBK lacks");
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);
-    SetAction(command, [options] { return Import(*options); });
+    command.Action([options] { return Import(*options); });
 }
+
+}  // namespace vkcdict

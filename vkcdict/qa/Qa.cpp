@@ -15,7 +15,6 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
-#include "vkcdict/cli/NumberOptions.h"
 #include "vkcdict/qa/Glossary.h"
 #include "vkcdict/qa/Scripts.h"
 
@@ -190,48 +189,43 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     return report.total() == 0 ? kDone : kFound;
 }
 
-}  // namespace vkcdict
-
-void AddQaCommand(CLI::App& app) {
-    using namespace vkcdict;
+void AddQaCommand(Command& command) {
     auto options = std::make_shared<QaOptions>();
-    CLI::App* command = app.add_subcommand(
-        "qa", "Check translations: codes, numbers, glossary terms, length, punctuation and more");
-    command->add_option("DICT", options->files, "dictionary text files");
+    command.Purpose(
+        "Check translations: codes, numbers, glossary terms, length, punctuation and more");
+    command.Arguments("DICT", &options->files, "dictionary text files");
     command
-        ->add_option("--glossary", options->glossaries,
-                     "a dictionary text file of terms and their translations (repeatable)")
-        ->type_name("FILE");
+        .Options("--glossary", &options->glossaries,
+                 "a dictionary text file of terms and their translations (repeatable)")
+        .TypeName("FILE");
     command
-        ->add_option("--script", options->scripts,
-                     "a game script that tells which delimiters each text stands between "
-                     "(repeatable)")
-        ->type_name("SCRIPT");
+        .Options("--script", &options->scripts,
+                 "a game script that tells which delimiters each text stands between "
+                 "(repeatable)")
+        .TypeName("SCRIPT");
     command
-        ->add_option("--code", options->codes,
-                     "a regular expression for the game's own codes: ECMAScript's literals, "
-                     "escapes, classes, ^ $, groups, | and quantifiers, without "
-                     "backreferences or lookaround (repeatable)")
-        ->type_name("PATTERN");
-    AddCountOption(command, "--max-bytes", &options->maxBytes,
-                   "longest translation in bytes (0: no limit)")
-        ->type_name("N");
-    AddRatioOption(command, "--max-ratio", &options->maxRatio,
-                   "longest translation as a multiple of its ENG text's bytes (0: no limit)")
-        ->type_name("R");
-    command->add_option("--check", options->check, "run only these checks")
-        ->delimiter(',')
-        ->type_name("ID");
-    command->add_option("--skip", options->skip, "leave these checks out")
-        ->delimiter(',')
-        ->type_name("ID");
-    command->add_option("--format", options->format, "text (default) or json, one finding a line")
-        ->type_name("FORMAT")
-        ->check(CLI::IsMember({"text", "json"}));
-    command->add_flag("--list-checks", options->listChecks, "print each check's ID and purpose");
+        .Options("--code", &options->codes,
+                 "a regular expression for the game's own codes: ECMAScript's literals, "
+                 "escapes, classes, ^ $, groups, | and quantifiers, without "
+                 "backreferences or lookaround (repeatable)")
+        .TypeName("PATTERN");
+    command.Count("--max-bytes", &options->maxBytes, "longest translation in bytes (0: no limit)")
+        .TypeName("N");
+    command
+        .Ratio("--max-ratio", &options->maxRatio,
+               "longest translation as a multiple of its ENG text's bytes (0: no limit)")
+        .TypeName("R");
+    command.Options("--check", &options->check, "run only these checks", true).TypeName("ID");
+    command.Options("--skip", &options->skip, "leave these checks out", true).TypeName("ID");
+    command.Option("--format", &options->format, "text (default) or json, one finding a line")
+        .TypeName("FORMAT")
+        .OneOf({"text", "json"});
+    command.Flag("--list-checks", &options->listChecks, "print each check's ID and purpose");
     AddPartialFlag(command, &options->partial);
-    SetAction(command, [options] {
+    command.Action([options] {
         Diagnostics d;
         return RunQa(*options, stdout, d);
     });
 }
+
+}  // namespace vkcdict
