@@ -58,7 +58,9 @@ Arg Command::Option(const char* names, std::string* value, const char* help) {
 
 Arg Command::Options(const char* names, std::vector<std::string>* values, const char* help,
                      bool commas) {
-    CLI::Option* option = app_->add_option(names, *values, help);
+    // CLI11 would let a list option go on taking the words that follow its
+    // value, so "--check=codes FILE" took FILE as a second ID.
+    CLI::Option* option = app_->add_option(names, *values, help)->allow_extra_args(false);
     if (commas) option->delimiter(',');
     return Arg(option);
 }
