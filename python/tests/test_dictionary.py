@@ -1,7 +1,9 @@
 """The package against a plain reference (lookups, edits, the written file)
 and against the C++ programs (piecewise matching, rewriting)."""
 import bisect
+import errno
 import os
+import pickle
 import stat
 import subprocess
 import sys
@@ -273,3 +275,103 @@ def test_threads_share_a_dictionary():
     for thread in threads:
         thread.join()
     assert not wrong and [r.eng for r in d] == sorted(keys)
+
+
+# A call with an argument of the wrong type, and the words of its TypeError.
+WRONG_TYPES = {
+    "d[None]": (lambda d: d[None], "Dictionary indices must be integers or slices, not NoneType"),
+    "d['x']": (lambda d: d["x"], "integers or slices, not str; find() looks a text up"),
+    "rewrite(5)": (lambda d: d.rewrite(5),
+                   "rewrite() argument 'script' must be bytes or a bytes-like object, not int"),
+    "rewrite(str)": (lambda d: d.rewrite("[a]"), "not str: a script is rewritten byte for byte"),
+    "loads(5)": (lambda d: vkc.Dictionary.loads(5), "loads() argument 'data' must be bytes"),
+    "insert_blank('x')": (lambda d: d.insert_blank("x"),
+                          "insert_blank() argument 'index' must be an integer, not str"),
+    "set_chi(0.5, text)": (lambda d: d.set_chi(0.5, b"x"), "set_chi() argument 'index'"),
+    "add(eng, 3)": (lambda d: d.add(b"b", 3), "add() argument 'chi' must be bytes or str, not int"),
+    "load(None)": (lambda d: vkc.Dictionary.load(None), "load() argument 'path' must be str"),
+    "3 in d": (lambda d: 3 in d, "'in <Dictionary>' requires bytes or str"),
+}
+
+
+@pytest.mark.parametrize("case", sorted(WRONG_TYPES))
+def test_wrong_argument_types_raise_type_error_naming_the_argument(case):
+    call, words = WRONG_TYPES[case]
+    d = vkc.Dictionary.loads(dictionary_text([(b"a", b"1", b"")]))
+    with pytest.raises(TypeError) as caught:
+        call(d)
+    assert words in str(caught.value)
+    assert list(d) == [(b"a", b"1", b"")]
+    # Bytes-like objects are taken as their bytes.
+    assert d.rewrite(bytearray(b"[a]")) == d.rewrite(memoryview(b"[a]")) == b"[1]"
+
+
+# What stands at the name loaded, and the OSError a load raises for it (None:
+# the file opens, so a LoadError alone).
+NOT_OPENED = {
+    "missing": (None, FileNotFoundError, errno.ENOENT),
+    "folder": ("folder", IsADirectoryError, errno.EISDIR),
+    "under a file": ("under a file", NotADirectoryError, errno.ENOTDIR),
+    "unreadable": (0o000, PermissionError, errno.EACCES),
+    "empty": (0o644, None, None),
+}
+
+
+@pytest.mark.parametrize("case", sorted(NOT_OPENED))
+@pytest.mark.parametrize("loader", ["load", "load_image", "reload"])
+def test_a_file_that_does_not_open_raises_its_oserror(tmp_path, monkeypatch, case, loader):
+    made, kind, number = NOT_OPENED[case]
+    if made == 0o000 and (os.name != "posix" or os.geteuid() == 0):
+        pytest.skip("file modes refuse no one here")
+    monkeypatch.chdir(tmp_path)
+    name = os.path.join("sub", "dict.txt")  # as the user gives it: relative
+    os.mkdir("sub")
+    d = vkc.Dictionary()
+    if loader == "reload":
+        (tmp_path / name).write_bytes(dictionary_text([(b"a", b"1", b"")]))
+        d = vkc.Dictionary.load(name)
+        os.remove(name)
+    if made == "folder":
+        os.mkdir(name)
+    elif made == "under a file":
+        os.rmdir("sub")
+        (tmp_path / "sub").write_bytes(b"")
+    elif made is not None:
+        (tmp_path / name).write_bytes(b"")
+        os.chmod(name, made)
+    with pytest.raises(vkc.LoadError) as caught:
+        if loader == "reload":
+            d.reload()
+        else:
+            getattr(vkc.Dictionary, loader)(name)
+    error = caught.value
+    assert error.path == name and error.index is None and name in error.message
+    if kind is None:
+        assert not isinstance(error, OSError)
+        return
+    assert isinstance(error, kind) and error.errno == number and error.filename == name
+    assert str(error) == str(kind(number, os.strerror(number), name))
+    copy = pickle.loads(pickle.dumps(error))
+    assert (type(copy), copy.errno, copy.filename, copy.message) == (
+        type(error), number, name, error.message)
+
+
+def test_errors_name_the_file_as_given(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    broken = dictionary_text([(b"a", b"1", b""), (b"b", b"2", b"")]).replace(
+        b"mirok_res_No.00000001\r\nmirok_res_ENG_Start", b"mirok_res_No.1\r\n")
+    (tmp_path / "broken.txt").write_bytes(broken)
+    d = vkc.Dictionary.loads(dictionary_text([(b"a", b"1", b"")]))
+    failures = [(lambda: vkc.Dictionary.load("broken.txt"), "broken.txt: record 1 is broken"),
+                (lambda: d.save("no such folder/dict.txt"), "no such folder/dict.txt: not saved"),
+                (lambda: d.append_to("no such folder/dict.txt"), "no such folder/dict.txt: the")]
+    for fail, start in failures:
+        with pytest.raises(vkc.Error) as caught:
+            fail()
+        assert caught.value.message.startswith(start), caught.value.message
+        assert pickle.loads(pickle.dumps(caught.value)).__dict__ == caught.value.__dict__
+
+
+def test_the_namespace_shows_public_names_only():
+    assert set(dir(vkc)) == set(vkc.__all__) | {"__version__"}
+    assert all(hasattr(vkc, name) for name in vkc.__all__)

@@ -7,9 +7,12 @@ The library is looked for, in this order:
   3. the system's search path (libvkcstringdict.so.1, or vkcstringdict.dll
      on Windows).
 """
+from __future__ import annotations
+
 import ctypes
 import os
 import sys
+from typing import Any, Dict, Iterator, List, Optional, Tuple
 
 MAJOR = 1
 
@@ -35,12 +38,19 @@ E_IO = -7
 class vkc_record(ctypes.Structure):
     # Texts as pointers to char, so that a slice copies one out as bytes
     # (quicker than ctypes.string_at, which is a foreign call of its own).
+    # (For type checkers: a slice of a pointer to char is bytes.)
+    eng: Any
+    eng_len: int
+    chi: Any
+    chi_len: int
+    remark: Any
+    remark_len: int
     _fields_ = [("eng", ctypes.POINTER(ctypes.c_char)), ("eng_len", ctypes.c_uint32),
                 ("chi", ctypes.POINTER(ctypes.c_char)), ("chi_len", ctypes.c_uint32),
                 ("remark", ctypes.POINTER(ctypes.c_char)), ("remark_len", ctypes.c_uint32)]
 
 
-def _candidates():
+def _candidates() -> Iterator[Tuple[str, str]]:
     """(how it was found, what to load) in the order of the search."""
     here = os.path.dirname(os.path.abspath(__file__))
     for name in FILE_NAMES:
@@ -60,8 +70,8 @@ def _candidates():
             yield "PATH", found
 
 
-def _open():
-    tried = []
+def _open() -> Tuple[ctypes.CDLL, str]:
+    tried: List[str] = []
     for how, what in _candidates():
         try:
             return ctypes.CDLL(what), what
@@ -72,6 +82,8 @@ def _open():
                       "\nBuild it (CMake), or set VKCSTRINGDICT_LIBRARY to its path.")
 
 
+lib: ctypes.CDLL
+path: str
 lib, path = _open()
 
 _P = ctypes.c_void_p
@@ -81,7 +93,7 @@ _U32 = ctypes.c_uint32
 _PU32 = ctypes.POINTER(ctypes.c_uint32)
 _PREC = ctypes.POINTER(vkc_record)
 
-_PROTOTYPES = {
+_PROTOTYPES: Dict[str, Tuple[Optional[Any], List[Any]]] = {
     "vkc_version": (_S, []),
     "vkc_dict_new": (_P, []),
     "vkc_dict_free": (None, [_P]),
@@ -121,7 +133,7 @@ for _name, (_restype, _argtypes) in _PROTOTYPES.items():
 # from Python. Its callers pass the handle as a c_void_p, the text as bytes.
 find_unchecked = ctypes.CFUNCTYPE(_I)(("vkc_dict_find", lib))
 
-version = lib.vkc_version().decode("ascii")
+version: str = lib.vkc_version().decode("ascii")
 if int(version.split(".")[0]) != MAJOR:
     raise ImportError("vkcstringdict: %s is version %s; this package needs %d.x" %
                       (path, version, MAJOR))
