@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/CodeFinder.h"
+#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/Text.h"
 
 namespace vkcdict {
@@ -24,9 +24,7 @@ struct Code {
     bool operator<(const Code& o) const {
         return std::tie(argument, form) < std::tie(o.argument, o.form);
     }
-    bool operator==(const Code& o) const {
-        return argument == o.argument && form == o.form;
-    }
+    bool operator==(const Code& o) const { return argument == o.argument && form == o.form; }
 };
 
 bool IsPrintf(std::string_view code) {
@@ -39,8 +37,8 @@ uint32_t NumberOf(std::string_view code) {
     size_t n = 1;
     while (n < code.size() && n < 10 && IsAsciiDigit(static_cast<unsigned char>(code[n]))) ++n;
     if (n == 1 || n >= code.size() || code[n] != '$') return 0;
-    return static_cast<uint32_t>(std::strtoul(std::string(code.substr(1, n - 1)).c_str(), nullptr,
-                                              10));
+    return static_cast<uint32_t>(
+        std::strtoul(std::string(code.substr(1, n - 1)).c_str(), nullptr, 10));
 }
 
 // `codes` as compared, sorted; numbered, each printf form takes its own
@@ -78,25 +76,28 @@ public:
 
     void Check(const QaRecord& r, QaReport& report) override {
         if (!finder_.Find(r.eng, &engFound_) || !finder_.Find(r.chi, &chiFound_)) {
-            report.Add(r, "a --code pattern reads this record's texts over and over (it prefers "
-                          "alternatives that run far past the codes it takes, as x.*y|x does); "
-                          "its codes are not compared (ENG " +
-                              report.Show(r.eng) + ")");
+            report.Add(r,
+                       "a --code pattern reads this record's texts over and over (it prefers "
+                       "alternatives that run far past the codes it takes, as x.*y|x does); "
+                       "its codes are not compared (ENG " +
+                           report.Show(r.eng) + ")");
             return;
         }
         Compared(engFound_, positional_, &eng_);
         Compared(chiFound_, positional_, &chi_);
         if (eng_ == chi_) return;
-        const std::string texts = " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
+        const std::string texts =
+            " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
         if (!positional_ && (HasNumbered(engFound_) || HasNumbered(chiFound_))) {
             Compared(engFound_, true, &eng_);
             Compared(chiFound_, true, &chi_);
             if (eng_ == chi_) {
-                report.Add(r, "printf arguments are numbered in one text only: they agree by "
-                              "number, but a printf without numbered arguments (Windows' own) "
-                              "prints a form like \"%1$s\" as it stands; --positional-printf "
-                              "accepts them where the game's printf takes them" +
-                                  texts);
+                report.Add(r,
+                           "printf arguments are numbered in one text only: they agree by "
+                           "number, but a printf without numbered arguments (Windows' own) "
+                           "prints a form like \"%1$s\" as it stands; --positional-printf "
+                           "accepts them where the game's printf takes them" +
+                               texts);
                 return;
             }
             Compared(engFound_, false, &eng_);

@@ -66,7 +66,8 @@ const char* NameOf(unsigned kind) {
 // "none", or the breaks of a run in order: "CR LF, LF".
 std::string Describe(std::string_view run) {
     std::string names;
-    ForEachBreak(run, [&names](Kind k) { names += (names.empty() ? "" : ", ") + std::string(NameOf(k)); });
+    ForEachBreak(
+        run, [&names](Kind k) { names += (names.empty() ? "" : ", ") + std::string(NameOf(k)); });
     return names.empty() ? "none" : names;
 }
 
@@ -90,13 +91,13 @@ public:
         const auto texts = [&r, &report] {
             return " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
         };
-        for (const auto& [where, e, c] : {std::tuple<const char*, std::string_view, std::string_view>{
-                                              "start", eng.start, chi.start},
-                                          {"end", eng.last, chi.last}}) {
+        for (const auto& [where, e, c] :
+             {std::tuple<const char*, std::string_view, std::string_view>{"start", eng.start,
+                                                                          chi.start},
+              {"end", eng.last, chi.last}}) {
             if (e == c) continue;
             report.Add(r, std::string("line breaks at the ") + where + " differ: " + Describe(e) +
-                              " in the ENG text, " + Describe(c) + " in the translation" +
-                              texts());
+                              " in the ENG text, " + Describe(c) + " in the translation" + texts());
         }
         const unsigned engKinds = KindsOf(r.eng);
         const unsigned foreign = KindsOf(chi.inner) & ~engKinds;
@@ -113,8 +114,8 @@ public:
         const size_t eng = Count(Parts(r.eng).inner);
         const size_t chi = Count(Parts(r.chi).inner);
         if (eng == chi) return;
-        report.Add(r, std::to_string(eng) + " line breaks inside the ENG text, " +
-                          std::to_string(chi) + " inside the translation (ENG " +
+        report.Add(r, "line breaks inside the texts differ: " + std::to_string(eng) +
+                          " in the ENG text, " + std::to_string(chi) + " in the translation (ENG " +
                           report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")");
     }
 

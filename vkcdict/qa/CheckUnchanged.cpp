@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/CodeFinder.h"
 #include "vkcdict/qa/Glossary.h"
+#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/Text.h"
 
 namespace vkcdict {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "vkcdict/qa/Text.h"
 
@@ -31,7 +31,9 @@ size_t Printf(Text t, size_t at) {
     // Python's named form, %(name)s.
     if (i < t.size() && t[i] == '(') {
         size_t n = 0;
-        while (i + 1 + n < t.size() && n < 64 && IsWordByte(static_cast<unsigned char>(t[i + 1 + n]))) ++n;
+        while (i + 1 + n < t.size() && n < 64 &&
+               IsWordByte(static_cast<unsigned char>(t[i + 1 + n])))
+            ++n;
         if (n == 0 || i + 1 + n >= t.size() || t[i + 1 + n] != ')') return 0;
         i += n + 2;
     }

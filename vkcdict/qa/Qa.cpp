@@ -14,8 +14,8 @@
 
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
-#include "vkcdict/files/Input.h"
 #include "vkcdict/cli/NumberOptions.h"
+#include "vkcdict/files/Input.h"
 #include "vkcdict/qa/Glossary.h"
 #include "vkcdict/qa/Scripts.h"
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "vkcdict/qa/CodePattern.h"
 #include "vkcdict/files/DictFile.h"
+#include "vkcdict/qa/CodePattern.h"
 
 namespace vkcdict {
 

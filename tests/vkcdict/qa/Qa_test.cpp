@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
-#include "vkcdict/VkcdictFixture.h"
 #include "vkcdict/Commands.h"
+#include "vkcdict/VkcdictFixture.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/qa/Text.h"
 
@@ -170,9 +170,7 @@ TEST_F(Qa, Codes) {
             {"comparison", {{"a < b > c", kStart, ""}}, {}},
             {"braces around blanks", {{"{ x } {\t}", kStart, ""}}, {}},
             {"empty braces", {{"String {}, {}", "String {}", ""}}, {0}},
-            {"Windows printf forms",
-             {{"%S %C %ws %I64d %I32u %Id", kStart, ""}},
-             {0}},
+            {"Windows printf forms", {{"%S %C %ws %I64d %I32u %Id", kStart, ""}}, {0}},
             {"Windows printf forms kept",
              {{"%S %C %ws %I64d %I32u %Id", "%Id %I32u %I64d %ws %C %S", ""}},
              {}},
@@ -181,9 +179,18 @@ TEST_F(Qa, Codes) {
             {"doubled backslash dropped", {{"An escape escape \\\\", "Escape escape", ""}}, {0}},
             {"doubled backslash kept", {{"Path \\\\", "\\\\" + kStart, ""}}, {}},
             {"positional printf", {{"%s", "%1$s", ""}}, {0}},
-            {"positional printf accepted", {{"%s and %d", "%2$d" + kOne + "%1$s", ""}}, {}, Positional()},
-            {"positional printf of the wrong type", {{"%s and %d", "%2$s" + kOne + "%1$d", ""}}, {0}, Positional()},
-            {"numbered ENG, plain translation", {{"%1$s and %2$d", "%s" + kOne + "%d", ""}}, {}, Positional()},
+            {"positional printf accepted",
+             {{"%s and %d", "%2$d" + kOne + "%1$s", ""}},
+             {},
+             Positional()},
+            {"positional printf of the wrong type",
+             {{"%s and %d", "%2$s" + kOne + "%1$d", ""}},
+             {0},
+             Positional()},
+            {"numbered ENG, plain translation",
+             {{"%1$s and %2$d", "%s" + kOne + "%d", ""}},
+             {},
+             Positional()},
             {"hash and dollar prose", {{"# of items # for $5 or $6", kStart, ""}}, {}},
             {"--code found", {{"@hero@ wins", "@hero@" + kStart, ""}}, {}, Code("@[a-z]+@")},
             {"silenced", {{"Hello %s", kStart, "qa-skip:numbers,codes"}}, {}},
@@ -353,7 +360,9 @@ TEST_F(Qa, LineBreaks) {
                {"moved from the start", {{"\nOne two", kStart + "\n" + kOne, ""}}, {0}},
                {"lone CR lost", {{"A file\r", kStart, ""}}, {0}},
                {"kind changed inside", {{"a\r\nb", kStart + "\n" + kOne, ""}}, {0}},
-               {"same ends and kind", {{"\r\na\r\nb\r\n", "\r\n" + kStart + "\r\n\r\n" + kOne + "\r\n", ""}}, {}},
+               {"same ends and kind",
+                {{"\r\na\r\nb\r\n", "\r\n" + kStart + "\r\n\r\n" + kOne + "\r\n", ""}},
+                {}},
                {"breaks alone", {{"\n\n", "\n\n", ""}}, {}},
                {"added inside only", {{"a b", kStart + "\n" + kOne, ""}}, {}},
            });
