@@ -31,12 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.glossaries = {glossary};
     options.scripts = {script};
     options.codes = {"@[A-Za-z]+@", "(?:(\\w+)\\s?)*[.!?]$"};
-    options.check = {"unchanged",    "codes",   "numbers", "length",      "glossary",
-                     "inconsistent", "reused",  "spaces",  "punctuation", "punctuation-width",
-                     "delimiters",   "encoding"};
+    options.check = {"unchanged",    "codes",    "numbers",     "length",      "glossary",
+                     "inconsistent", "reused",   "spaces",      "punctuation", "punctuation-width",
+                     "delimiters",   "encoding", "line-breaks", "line-count"};
     options.maxRatio = 1.5;
     options.partial = true;
     options.format = size % 2 == 0 ? "json" : "text";
+    options.positionalPrintf = size % 3 == 0;
     vkcdict::Diagnostics diagnostics(false, nullptr);
     FILE* findings = std::fopen(out.c_str(), "wb");
     FUZZ_CHECK(findings != nullptr);

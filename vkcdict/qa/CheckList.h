@@ -11,6 +11,8 @@ VKC_QA_CHECK("glossary", true, "a glossary term of the ENG text without its tran
 VKC_QA_CHECK("inconsistent", true, "the same ENG text translated differently", MakeInconsistentCheck)
 VKC_QA_CHECK("reused", false, "one translation for different ENG texts (only with --check)", MakeReusedCheck)
 VKC_QA_CHECK("spaces", true, "blanks at the ends, doubled, or between Chinese characters", MakeSpacesCheck)
+VKC_QA_CHECK("line-breaks", true, "line breaks at the start or end unlike the ENG text's, or of another kind (CR LF, LF, CR)", MakeLineBreaksCheck)
+VKC_QA_CHECK("line-count", true, "a different number of line breaks inside the texts (skip it where lines are re-wrapped)", MakeLineCountCheck)
 VKC_QA_CHECK("punctuation", true, "one text ends in a sentence mark and the other does not", MakePunctuationCheck)
 VKC_QA_CHECK("punctuation-width", true, "ASCII , . ? ! : ; right after a Chinese character", MakePunctuationWidthCheck)
 VKC_QA_CHECK("delimiters", true, "a script delimiter [ ] \" in the translation that the ENG text lacks", MakeDelimitersCheck)

@@ -26,14 +26,14 @@ bool OneOf(std::string_view c, const char* const (&set)[N]) {
     return false;
 }
 
-// The sentence mark that ends `text` (after blanks and closing quotes and
-// brackets), or an empty view.
+// The sentence mark that ends `text` (after blanks, line breaks and closing
+// quotes and brackets), or an empty view.
 std::string_view EndMark(std::string_view text) {
     for (;;) {
         const size_t at = LastCharAt(text);
         if (at == text.size()) return {};
         const std::string_view c = text.substr(at);
-        if (c.size() == 1 && std::strchr(" \"')", c[0]) != nullptr) {
+        if (c.size() == 1 && std::strchr(" \r\n\"')", c[0]) != nullptr) {
             text = text.substr(0, at);
         } else if (c.size() == 2 && OneOf(c, kWideClosers)) {
             text = text.substr(0, at);

@@ -1,7 +1,10 @@
 // spaces: blanks (0x20) that a translation should not have: at either end
-// where the ENG text has a different number, doubled inside where the ENG
+// where the ENG text has a different number (but for trailing ones after a
+// full-width mark, which has its own space), doubled inside where the ENG
 // text never doubles them, or between two double-byte characters, where
 // Chinese text has none.
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "vkcdict/qa/Qa.h"
@@ -27,6 +30,17 @@ std::string_view Inner(std::string_view t) {
     return t.substr(lead, t.size() - lead - Trailing(t));
 }
 
+// True when the ENG text's trailing blanks are missing after a full-width
+// mark ending the translation ("Limit: " as "限制："): the mark's width
+// holds the space.
+bool WideMarkTakesBlanks(const QaRecord& r) {
+    static constexpr const char* kWideMarks[] = {"\xA3\xAC", "\xA1\xA3", "\xA3\xBA",
+                                                 "\xA3\xBB", "\xA3\xBF", "\xA3\xA1"};
+    if (Trailing(r.chi) != 0 || Trailing(r.eng) == 0) return false;
+    const std::string_view last = r.chi.substr(LastCharAt(r.chi));
+    return std::find(std::begin(kWideMarks), std::end(kWideMarks), last) != std::end(kWideMarks);
+}
+
 class SpacesCheck : public QaCheck {
 public:
     void Check(const QaRecord& r, QaReport& report) override {
@@ -38,7 +52,7 @@ public:
                               " in the ENG text, " + std::to_string(Leading(r.chi)) +
                               " in the translation" + texts());
         }
-        if (Trailing(r.eng) != Trailing(r.chi)) {
+        if (Trailing(r.eng) != Trailing(r.chi) && !WideMarkTakesBlanks(r)) {
             report.Add(r, "trailing blanks differ: " + std::to_string(Trailing(r.eng)) +
                               " in the ENG text, " + std::to_string(Trailing(r.chi)) +
                               " in the translation" + texts());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "vkcdict/qa/Text.h"
 
@@ -27,6 +28,15 @@ size_t Digits(Text t, size_t at) {
 size_t Printf(Text t, size_t at) {
     size_t i = at + 1;
     if (i < t.size() && t[i] == '%') return 2;
+    // Python's named form, %(name)s.
+    if (i < t.size() && t[i] == '(') {
+        size_t n = 0;
+        while (i + 1 + n < t.size() && n < 64 &&
+               IsWordByte(static_cast<unsigned char>(t[i + 1 + n])))
+            ++n;
+        if (n == 0 || i + 1 + n >= t.size() || t[i + 1 + n] != ')') return 0;
+        i += n + 2;
+    }
     const size_t index = Digits(t, i);
     if (index != 0 && i + index < t.size() && t[i + index] == '$') i += index + 1;
     while (i < t.size() && std::strchr("-+#0'", t[i]) != nullptr && t[i] != '\0') ++i;
@@ -43,22 +53,35 @@ size_t Printf(Text t, size_t at) {
             i += Digits(t, i);
         }
     }
-    for (const char* length : {"hh", "ll", "h", "l", "L", "z", "j", "t"}) {
+    // Windows' own length forms take only some conversions: "w" the wide
+    // characters and strings, "I64", "I32" and "I" the integers.
+    const char* takes = "diouxXeEfFgGaAcsSCp";
+    for (const auto& [length, conversions] : {std::pair<const char*, const char*>{"hh", takes},
+                                              {"ll", takes},
+                                              {"h", takes},
+                                              {"l", takes},
+                                              {"L", takes},
+                                              {"z", takes},
+                                              {"j", takes},
+                                              {"t", takes},
+                                              {"w", "cCsS"},
+                                              {"I64", "diouxX"},
+                                              {"I32", "diouxX"},
+                                              {"I", "diouxX"}}) {
         if (t.compare(i, std::strlen(length), length) == 0) {
             i += std::strlen(length);
+            takes = conversions;
             break;
         }
     }
-    if (i < t.size() && t[i] != '\0' && std::strchr("diouxXeEfFgGaAcsp", t[i]) != nullptr) {
-        return i + 1 - at;
-    }
+    if (i < t.size() && t[i] != '\0' && std::strchr(takes, t[i]) != nullptr) return i + 1 - at;
     return 0;
 }
 
 size_t Brace(Text t, size_t at) {
     for (size_t i = at + 1; i < t.size() && i <= at + 65; ++i) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
-        if (c == '}') return i == at + 1 ? 0 : i + 1 - at;
+        if (c == '}') return i + 1 - at;
         if (c <= 0x20 || c >= 0x7F || c == '{') return 0;
     }
     return 0;
@@ -78,6 +101,7 @@ size_t Tag(Text t, size_t at) {
 
 size_t Backslash(Text t, size_t at) {
     size_t i = at + 1;
+    if (i < t.size() && t[i] == '\\') return 2;
     if (i >= t.size() || !IsAsciiLetter(static_cast<unsigned char>(t[i]))) return 0;
     ++i;
     if (i < t.size() && t[i] == '[') {

@@ -1,6 +1,6 @@
 // vkcdict qa DICT... [--glossary FILE]... [--script FILE]... [--code PATTERN]...
-//     [--max-bytes N] [--max-ratio R] [--check ID,...] [--skip ID,...]
-//     [--format text|json] [--partial] | --list-checks
+//     [--max-bytes N] [--max-ratio R] [--positional-printf] [--check ID,...]
+//     [--skip ID,...] [--format text|json] [--partial] | --list-checks
 //
 // Loads every input first (any unreadable one ends the run with status 2),
 // then passes once over the records with a translation, handing each to the
@@ -78,6 +78,7 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     QaSettings settings;
     settings.maxBytes = options.maxBytes;
     settings.maxRatio = options.maxRatio;
+    settings.positionalPrintf = options.positionalPrintf;
     settings.codes.resize(options.codes.size());
     for (size_t k = 0; k < options.codes.size(); ++k) {
         std::string error;
@@ -220,6 +221,9 @@ void AddQaCommand(Command& command) {
     command.Option("--format", &options->format, "text (default) or json, one finding a line")
         .TypeName("FORMAT")
         .OneOf({"text", "json"});
+    command.Flag("--positional-printf", &options->positionalPrintf,
+                 "the game's printf takes numbered arguments (%1$s): codes compares printf "
+                 "forms by the argument they take, so they may be reordered");
     command.Flag("--list-checks", &options->listChecks, "print each check's ID and purpose");
     AddPartialFlag(command, &options->partial);
     command.Action([options] {

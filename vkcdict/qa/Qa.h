@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "vkcdict/qa/CodePattern.h"
 #include "vkcdict/files/DictFile.h"
+#include "vkcdict/qa/CodePattern.h"
 
 namespace vkcdict {
 
@@ -37,6 +37,7 @@ struct QaSettings {
     uint64_t maxBytes = 0;           // 0: no limit
     double maxRatio = 0;             // 0: no limit
     std::vector<CodePattern> codes;  // --code; the checks point into it
+    bool positionalPrintf = false;   // the game's printf takes "%1$s"
     const GlossaryIndex* glossary = nullptr;
     const ScriptDelimiters* scripts = nullptr;
 };
@@ -138,6 +139,7 @@ struct QaOptions {
     std::string format = "text";
     bool listChecks = false;
     bool partial = false;
+    bool positionalPrintf = false;
 };
 
 // Runs the checks: findings to `out`, load problems and the summary to

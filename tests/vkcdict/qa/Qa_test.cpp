@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
-#include "vkcdict/VkcdictFixture.h"
 #include "vkcdict/Commands.h"
+#include "vkcdict/VkcdictFixture.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/qa/Text.h"
 
@@ -60,6 +60,11 @@ QaOptions MaxRatio(double r) {
 QaOptions Code(const std::string& regex) {
     QaOptions o;
     o.codes = {regex};
+    return o;
+}
+QaOptions Positional() {
+    QaOptions o;
+    o.positionalPrintf = true;
     return o;
 }
 
@@ -130,7 +135,19 @@ TEST_F(Qa, Unchanged) {
                             {"numbers only", {{"42 / 7", "42 / 7", ""}}, {}},
                             {"silenced", {{"OK", "OK", "qa-skip:unchanged"}}, {}},
                             {"letters only as second bytes", {{kS + kOpen, kS + kOpen, ""}}, {}},
+                            {"--code form only", {{"@NAME@", "@NAME@", ""}}, {}, Code("@[A-Z]+@")},
+                            {"words beside a --code form",
+                             {{"@NAME@ wins", "@NAME@ wins", ""}},
+                             {0},
+                             Code("@[A-Z]+@")},
                         });
+    // A term the glossary keeps untranslated is no word to translate.
+    std::vector<Case> kept = {{"kept term alone", {{"HP", "HP", ""}}, {}},
+                              {"kept term and a number", {{"HP 100", "HP 100", ""}}, {}},
+                              {"kept term and a word", {{"HP up", "HP up", ""}}, {0}},
+                              {"translated term", {{"Sword", "Sword", ""}}, {0}}};
+    for (Case& c : kept) c.glossary = Dict({{"HP", "", ""}, {"Sword", "\xBD\xA3", ""}});
+    Expect("unchanged", kept);
 }
 
 TEST_F(Qa, Codes) {
@@ -151,7 +168,29 @@ TEST_F(Qa, Codes) {
             {"order changed", {{"%s and %d", "%d" + kOne + "%s", ""}}, {}},
             {"percent in prose", {{"100% sure", kStart, ""}}, {}},
             {"comparison", {{"a < b > c", kStart, ""}}, {}},
-            {"empty braces and blanks", {{"{} { x }", kStart, ""}}, {}},
+            {"braces around blanks", {{"{ x } {\t}", kStart, ""}}, {}},
+            {"empty braces", {{"String {}, {}", "String {}", ""}}, {0}},
+            {"Windows printf forms", {{"%S %C %ws %I64d %I32u %Id", kStart, ""}}, {0}},
+            {"Windows printf forms kept",
+             {{"%S %C %ws %I64d %I32u %Id", "%Id %I32u %I64d %ws %C %S", ""}},
+             {}},
+            {"no Windows forms in prose", {{"50%Width 9%Interest", kStart, ""}}, {}},
+            {"Python's named printf", {{"%(str)s", "%(nom)s", ""}}, {0}},
+            {"doubled backslash dropped", {{"An escape escape \\\\", "Escape escape", ""}}, {0}},
+            {"doubled backslash kept", {{"Path \\\\", "\\\\" + kStart, ""}}, {}},
+            {"positional printf", {{"%s", "%1$s", ""}}, {0}},
+            {"positional printf accepted",
+             {{"%s and %d", "%2$d" + kOne + "%1$s", ""}},
+             {},
+             Positional()},
+            {"positional printf of the wrong type",
+             {{"%s and %d", "%2$s" + kOne + "%1$d", ""}},
+             {0},
+             Positional()},
+            {"numbered ENG, plain translation",
+             {{"%1$s and %2$d", "%s" + kOne + "%d", ""}},
+             {},
+             Positional()},
             {"hash and dollar prose", {{"# of items # for $5 or $6", kStart, ""}}, {}},
             {"--code found", {{"@hero@ wins", "@hero@" + kStart, ""}}, {}, Code("@[a-z]+@")},
             {"silenced", {{"Hello %s", kStart, "qa-skip:numbers,codes"}}, {}},
@@ -252,6 +291,8 @@ TEST_F(Qa, Spaces) {
                {"doubled in ENG too", {{"a  b", "x  " + kOne, ""}}, {}},
                {"blank before ASCII", {{"a b", kStart + " OK", ""}}, {}},
                {"second byte 's' before a blank", {{"a b", kS + " " + kOne, ""}}, {0}},
+               {"full-width colon holds the blank", {{"Limit: ", kStart + "\xA3\xBA", ""}}, {}},
+               {"blank lost after a word", {{"Limit ", kStart, ""}}, {0}},
            });
 }
 
@@ -267,6 +308,9 @@ TEST_F(Qa, Punctuation) {
                {"ellipsis", {{"Wait...", kStart + "\xA1\xAD\xA1\xAD", ""}}, {}},
                {"neither", {{"Go", kStart, ""}}, {}},
                {"a mark's bytes across two characters", {{"Go", "\xB0\xA1\xA3", ""}}, {}},
+               {"mark lost before a line break", {{"Go.\r\n", kStart + "\r\n", ""}}, {0}},
+               {"mark added before line breaks", {{"Go\n\n", kStart + kPeriod + "\n\n", ""}}, {0}},
+               {"marks before line breaks", {{"Go?\n", kStart + "\xA3\xBF\n", ""}}, {}},
            });
 }
 
@@ -305,6 +349,31 @@ TEST_F(Qa, Delimiters) {
         cases.push_back(c);
     }
     Expect("delimiters", cases);
+}
+
+TEST_F(Qa, LineBreaks) {
+    Expect("line-breaks",
+           {
+               {"lost at the end", {{"A file\n", kStart, ""}}, {0}},
+               {"added at the end", {{"A file", kStart + "\n", ""}}, {0}},
+               {"CR LF become LF", {{"A file\r\n", kStart + "\n", ""}}, {0}},
+               {"moved from the start", {{"\nOne two", kStart + "\n" + kOne, ""}}, {0}},
+               {"lone CR lost", {{"A file\r", kStart, ""}}, {0}},
+               {"kind changed inside", {{"a\r\nb", kStart + "\n" + kOne, ""}}, {0}},
+               {"same ends and kind",
+                {{"\r\na\r\nb\r\n", "\r\n" + kStart + "\r\n\r\n" + kOne + "\r\n", ""}},
+                {}},
+               {"breaks alone", {{"\n\n", "\n\n", ""}}, {}},
+               {"added inside only", {{"a b", kStart + "\n" + kOne, ""}}, {}},
+           });
+    Expect("line-count",
+           {
+               {"one added inside", {{"One two", kStart + "\n" + kOne, ""}}, {0}},
+               {"one lost inside", {{"blah.\nA file", kStart + " " + kOne, ""}}, {0}},
+               {"moved from the start", {{"\nOne two", kStart + "\n" + kOne, ""}}, {0}},
+               {"CR LF counts once", {{"a\r\nb", kStart + "\n" + kOne, ""}}, {}},
+               {"ends alone differ", {{"A file\n", kStart, ""}}, {}},
+           });
 }
 
 TEST_F(Qa, Encoding) {
@@ -476,6 +545,15 @@ TEST_F(Qa, CommandLine) {
                   kStart + "\") [codes]\n");
     EXPECT_EQ(r.err, "vkcdict qa: 2 files, 3 translated records checked, 1 finding: codes 1\n");
 
+    // A numbered printf form says why it is reported, and the switch accepts it.
+    Write("numbered.txt", Dict({{"%s", "%1$s", ""}}));
+    r = Run({"qa", "numbered.txt", "--check", "codes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Windows' own"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("--positional-printf accepts"), std::string::npos) << r.out;
+    r = Run({"qa", "numbered.txt", "--check", "codes", "--positional-printf"});
+    EXPECT_EQ(r.status, 0) << r.out;
+
     r = Run({"qa", "clean.txt", "--skip", "codes,numbers"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -483,7 +561,7 @@ TEST_F(Qa, CommandLine) {
 
     r = Run({"qa", "--list-checks"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 14) << r.out;
     EXPECT_EQ(r.out.rfind("unchanged ", 0), 0u) << r.out;
 
     for (const std::vector<std::string>& usage :
