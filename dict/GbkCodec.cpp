@@ -3,6 +3,8 @@
 // its error reporting and its replacements are the same code on both.
 #include "dict/GbkCodec.h"
 
+#include "dict/GbkChar.h"
+
 #ifdef _WIN32
 #include "platform/Win32.h"  // <windows.h>, lean and without min/max
 #else
@@ -22,12 +24,11 @@ constexpr uint32_t kNoCharacter = 0;  // no GBK code maps to U+0000 but 0x00 its
 constexpr uint32_t kInvalidUtf8 = 0xFFFFFFFF;
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 
-bool IsLead(unsigned b) {
-    return b >= kFirstLead && b <= kLastLead;
-}
-bool IsTrail(unsigned b) {
-    return b >= kFirstTrail && b <= kLastTrail && b != 0x7F;
-}
+// The tables' bounds are those of the character rule (dict/GbkChar.h).
+static_assert(IsLeadByte(kFirstLead) && IsLeadByte(kLastLead) && !IsLeadByte(kFirstLead - 1) &&
+              !IsLeadByte(kLastLead + 1));
+static_assert(IsTrailByte(kFirstTrail) && IsTrailByte(kLastTrail) &&
+              !IsTrailByte(kFirstTrail - 1) && !IsTrailByte(kLastTrail + 1));
 bool IsPrivateUse(uint32_t cp) {
     return cp >= 0xE000 && cp <= 0xF8FF;
 }
@@ -149,7 +150,7 @@ struct Tables {
         }
         for (unsigned lead = kFirstLead; lead <= kLastLead; ++lead) {
             for (unsigned trail = kFirstTrail; trail <= kLastTrail; ++trail) {
-                if (!IsTrail(trail)) continue;
+                if (!IsTrailByte(trail)) continue;
                 const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
                                                 static_cast<unsigned char>(trail)};
                 const uint16_t cp = accept(bytes, 2, lead << 8 | trail);
@@ -175,7 +176,7 @@ struct GbkStep {
 // The character that begins at data[i], data[i] >= 0x80.
 GbkStep ReadGbk(const Tables& t, const unsigned char* data, size_t size, size_t i) {
     const unsigned b = data[i];
-    if (IsLead(b) && i + 1 < size && IsTrail(data[i + 1])) {
+    if (CharLength(data + i, size - i) == 2) {
         return {2, t.fromDouble[b - kFirstLead][data[i + 1] - kFirstTrail]};
     }
     return {1, t.fromSingle[b]};

@@ -11,19 +11,6 @@
 #include "dict/GbkChar.h"
 #include "dict/VKCStringDict.h"
 
-namespace gbk {
-
-uint32_t CharLength(const char* text) {
-    const unsigned char lead = static_cast<unsigned char>(text[0]);
-    if (lead == 0x00) return 0;
-    if (lead < 0x81 || lead > 0xFE) return 1;
-    const unsigned char trail = static_cast<unsigned char>(text[1]);
-    bool isTrail = (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE);
-    return isTrail ? 2 : 1;
-}
-
-}  // namespace gbk
-
 namespace {
 
 // What a record without a CHI text (null `chi`) is matched as.

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dict/GbkChar.h"
 #include "dict/GbkCodec.h"
 #include "dict/ScriptScanner.h"
 #include "vkcdict/Commands.h"
@@ -151,7 +152,7 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
         size_t misread = 0;
         size_t firstAt = 0;
         for (size_t at = 0; at < r.chiLen;) {
-            const size_t step = GbkStep(chi + at, r.chiLen - at);
+            const size_t step = gbk::CharLength(chi + at, r.chiLen - at);
             if (step == 2 && (chi[at + 1] == '[' || chi[at + 1] == ']' || chi[at + 1] == '\\')) {
                 if (misread++ == 0) firstAt = at;
             }

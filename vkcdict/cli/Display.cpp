@@ -1,5 +1,6 @@
 #include "vkcdict/cli/Display.h"
 
+#include "dict/GbkChar.h"
 #include "dict/GbkCodec.h"
 
 #ifdef _WIN32
@@ -50,7 +51,7 @@ bool StderrIsTerminal() {
 std::string Quote(const char* data, size_t size, bool terminal, size_t limit) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
     size_t shown = 0;
-    while (shown < size && shown < limit) shown += GbkStep(bytes + shown, size - shown);
+    while (shown < size && shown < limit) shown += gbk::CharLength(bytes + shown, size - shown);
     // Control bytes are escaped between runs that are converted on their own,
     // so that an escape never becomes the second byte of a character.
     std::string text;

@@ -45,15 +45,6 @@ std::string HexBytes(const char* data, size_t size);
 // they are.
 std::string ForStream(const std::string& bytes, bool terminal);
 
-// The length of the GBK character (1 or 2 bytes) at `data`, of `size` > 0
-// bytes left: 2 for a lead byte 0x81-0xFE followed by a trail byte 0x40-0x7E
-// or 0x80-0xFE, else 1. Inline: the checks call it for every character.
-inline size_t GbkStep(const unsigned char* data, size_t size) {
-    if (size < 2 || data[0] < 0x81 || data[0] > 0xFE) return 1;
-    const unsigned char trail = data[1];
-    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
-}
-
 // The length of the UTF-8 character at `data`, of `size` > 0 bytes left, or
 // 0 when the bytes there are none: read strictly, without overlong forms,
 // surrogates or code points over U+10FFFF. For names and messages that must

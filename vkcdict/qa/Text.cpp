@@ -20,9 +20,7 @@ size_t FindText(std::string_view text, std::string_view needle) {
 
 size_t LastCharAt(std::string_view text) {
     if (text.empty()) return 0;
-    const auto leads = [](char c) {
-        return static_cast<unsigned char>(c) >= 0x81 && static_cast<unsigned char>(c) <= 0xFE;
-    };
+    const auto leads = [](char c) { return gbk::IsLeadByte(static_cast<unsigned char>(c)); };
     // A byte that cannot lead a double-byte character ends a character. The
     // bytes after the last such one, before the final byte, can each lead and
     // each trail, so they pair up in order from there: the final byte begins
@@ -32,9 +30,7 @@ size_t LastCharAt(std::string_view text) {
     size_t run = 0;
     while (run < last && leads(text[last - 1 - run])) ++run;
     if (run % 2 == 0) return last;
-    const unsigned char c = static_cast<unsigned char>(text[last]);
-    const bool trails = (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE);
-    return trails ? last - 1 : last;
+    return gbk::IsTrailByte(static_cast<unsigned char>(text[last])) ? last - 1 : last;
 }
 
 }  // namespace vkcdict

@@ -1,5 +1,5 @@
 // Reading texts character by character for the quality checks, by the GBK
-// rule of Display.h (GbkStep): an ASCII byte counts only where a character
+// rule of dict/GbkChar.h: an ASCII byte counts only where a character
 // starts, never as the second byte of a double-byte character.
 #pragma once
 
@@ -7,13 +7,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "dict/GbkChar.h"
 #include "vkcdict/cli/Display.h"
 
 namespace vkcdict {
 
 // The length of the character at `at` of `text` (1 or 2).
 inline size_t CharAt(std::string_view text, size_t at) {
-    return GbkStep(reinterpret_cast<const unsigned char*>(text.data()) + at, text.size() - at);
+    return gbk::CharLength(text.data() + at, text.size() - at);
 }
 
 // Calls visit(offset, length) for each character of `text`, in order.

@@ -18,9 +18,9 @@
 namespace vkcdicttest {
 namespace {
 
+using gbk::CharLength;
 using samples::Record;
 using vkcdict::Diagnostics;
-using vkcdict::GbkStep;
 using vkcdict::kDone;
 using vkcdict::kFound;
 using vkcdict::QaOptions;
@@ -402,11 +402,11 @@ protected:
         size_t previous = 0;  // length of the last character kept
         for (size_t at = 0; at < line.size();) {
             const unsigned char* c = reinterpret_cast<const unsigned char*>(line.data()) + at;
-            const size_t n = GbkStep(c, line.size() - at);
+            const size_t n = CharLength(c, line.size() - at);
             size_t blanks = 0;
             while (n == 1 && at + blanks < line.size() && line[at + blanks] == ' ') ++blanks;
             if (blanks != 0 && previous == 2 && at + blanks < line.size() &&
-                GbkStep(c + blanks, line.size() - at - blanks) == 2) {
+                CharLength(c + blanks, line.size() - at - blanks) == 2) {
                 at += blanks;
                 continue;
             }
@@ -432,8 +432,8 @@ protected:
             {"\xA1\xAF", "'"}, {"\xA3\xA9", ")"}};
         std::string eng;
         for (size_t at = 0; at < chi.size();) {
-            const size_t n =
-                GbkStep(reinterpret_cast<const unsigned char*>(chi.data()) + at, chi.size() - at);
+            const size_t n = CharLength(reinterpret_cast<const unsigned char*>(chi.data()) + at,
+                                        chi.size() - at);
             const std::string c = chi.substr(at, n);
             at += n;
             if (n == 1) {
