@@ -1,4 +1,4 @@
-// codes: the control codes and placeholders of the ENG text (QaCodes.h, and
+// codes: the control codes and placeholders of the ENG text (Codes.h, and
 // the game's own forms given with --code) must each appear in the
 // translation as often; their order may change. printf arguments compare as
 // written, unless --positional-printf says the game's printf takes numbered

@@ -1,7 +1,7 @@
 // The checks of vkcdict qa, one line each: ID, on by default, the one-line
 // description of --list-checks, and the factory that the check's own file
 // defines. The order is the order of --list-checks and of the summary.
-// (Included by QaRegistry.cpp with VKC_QA_CHECK defined; no include guard.)
+// (Included by Registry.cpp with VKC_QA_CHECK defined; no include guard.)
 // clang-format off
 VKC_QA_CHECK("unchanged", true, "the translation equals the ENG text, which holds letters", MakeUnchangedCheck)
 VKC_QA_CHECK("codes", true, "control codes and placeholders not carried over as often as in the ENG text", MakeCodesCheck)

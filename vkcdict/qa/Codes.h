@@ -11,7 +11,7 @@
 //     and a doubled backslash, the escape of one;
 //   variables: #name# and $name$ (a letter or '_' first, then letters, digits,
 //     '_' and '.', up to 64 bytes).
-// Only ASCII bytes that start characters begin a code (QaText.h).
+// Only ASCII bytes that start characters begin a code (Text.h).
 #pragma once
 
 #include <cstddef>

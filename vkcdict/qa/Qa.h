@@ -1,5 +1,5 @@
 // vkcdict qa: quality checks on the translations of dictionaries. Each check
-// is a QaCheck of its own file, listed once in QaCheckList.h; the run makes
+// is a QaCheck of its own file, listed once in CheckList.h; the run makes
 // one pass over the records of every dictionary, hands each record with a
 // translation to every check that is on, and lets each check report after
 // the pass what only the whole set shows (the same key translated twice).
@@ -120,7 +120,7 @@ struct QaCheckInfo {
     QaFactory make;
 };
 
-// Every check, in the order of QaCheckList.h.
+// Every check, in the order of CheckList.h.
 const std::vector<QaCheckInfo>& QaChecks();
 
 // The "qa-skip:ID" mentions of a remark, as bits of QaChecks() places;

@@ -1,4 +1,4 @@
-// The table of checks, made from QaCheckList.h, and the remark's qa-skip.
+// The table of checks, made from CheckList.h, and the remark's qa-skip.
 #include "vkcdict/qa/Qa.h"
 
 namespace vkcdict {
