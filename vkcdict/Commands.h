@@ -46,3 +46,4 @@ void AddMatchCommand(CLI::App& app);
 void AddPoExportCommand(CLI::App& app);
 void AddPoImportCommand(CLI::App& app);
 void AddQaCommand(CLI::App& app);
+void AddEditCommand(CLI::App& app);

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     AddPoExportCommand(app);
     AddPoImportCommand(app);
     AddQaCommand(app);
+    AddEditCommand(app);
     vkcdict::SetUsageFormat(app);
     int status = vkcdict::kDone;
     try {
