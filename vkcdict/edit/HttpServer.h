@@ -15,7 +15,7 @@ namespace vkcdict::edit {
 
 constexpr size_t kMaxBodyBytes = size_t{1} << 20;
 constexpr size_t kMaxHeaderBytes = 16 * 1024;
-constexpr int kIdleSeconds = 30;
+constexpr int kIdleSeconds = 15;  // a client silent this long is dropped
 
 struct ServeOptions {
     std::string address = "127.0.0.1";
