@@ -2,7 +2,8 @@
 """vkcdict edit end to end: the server over real sockets (ServerTest), and the
 page in headless Chromium driven by Selenium (BrowserTest).
 
-Usage: edit_test.py VKCDICT [unittest arguments]. Without Chromium, its driver
+Usage: edit_test.py VKCDICT [unittest arguments]. VKCDICT may be a command
+of several words separated by '|' (a Windows build run under Wine: WineTest). Without Chromium, its driver
 or Selenium the browser tests are skipped, unless VKC_REQUIRE_BROWSER=1 (CI),
 which makes that a failure. VKC_SCREENSHOT=PATH saves the main view there.
 """
@@ -49,7 +50,7 @@ class Server:
         if records is not None:
             with open(self.path, "wb") as f:
                 f.write(dictionary(records))
-        self.process = subprocess.Popen([VKCDICT, "edit", "d.txt", "--no-browser", *args], cwd=folder,
+        self.process = subprocess.Popen([*VKCDICT, "edit", "d.txt", "--no-browser", *args], cwd=folder,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         line = self.process.stdout.readline().decode()
         if not line.startswith("vkcdict: editing d.txt at http://"):
@@ -90,7 +91,7 @@ class Server:
 def loads_whole(path, records=len(RECORDS)):
     """The loader loads every record, and the closing line is there (the
     sample's keys are not in order, which check also reports)."""
-    r = subprocess.run([VKCDICT, "check", path], capture_output=True)
+    r = subprocess.run([*VKCDICT, "check", path], capture_output=True)
     return (b", %d records loaded" % records) in r.stderr and b"closing line" not in r.stderr and \
         b"the load stops" not in r.stderr and b"NUL" not in r.stderr
 
@@ -162,7 +163,7 @@ class ServerTest(unittest.TestCase):
         s.close()
 
     def test_sigterm_stops_it_cleanly_and_a_busy_port_is_refused(self):
-        busy = subprocess.run([VKCDICT, "edit", "d.txt", "--no-browser", "--port", str(self.server.port)],
+        busy = subprocess.run([*VKCDICT, "edit", "d.txt", "--no-browser", "--port", str(self.server.port)],
                               cwd=self.folder, capture_output=True, timeout=30)
         self.assertEqual(busy.returncode, 2)
         self.assertIn(b"the port is busy", busy.stderr)
@@ -178,6 +179,37 @@ class ServerTest(unittest.TestCase):
         after = self.server.read()
         self.assertEqual(one_change(before, after), (b"", "询问那艘船\r\n第二行".encode("gbk")))
         self.assertTrue(loads_whole(self.server.path))
+
+
+class WineTest(unittest.TestCase):
+    """The Windows build: it starts, serves its page and commits an edit over
+    loopback."""
+
+    def test_serves_the_page_and_commits(self):
+        folder = tempfile.mkdtemp()
+        server = Server(folder, records=RECORDS[:4])
+        try:
+            before = server.read()
+            c = http.client.HTTPConnection("127.0.0.1", server.port, timeout=60)
+            c.request("GET", server.url[len(server.base):], headers={"Host": "127.0.0.1:%d" % server.port})
+            r = c.getresponse()
+            r.read()
+            self.assertEqual(r.status, 303)
+            cookie = r.getheader("Set-Cookie").split(";")[0]
+            c.request("GET", "/", headers={"Host": "127.0.0.1:%d" % server.port, "Cookie": cookie})
+            r = c.getresponse()
+            self.assertEqual(r.status, 200)
+            self.assertIn(b'<script src="/app.js"', r.read())
+            c.request("POST", "/api/commit", body='{"n":3,"version":1,"chi":"和船长谈谈"}'.encode(),
+                      headers={"Host": "127.0.0.1:%d" % server.port, "Cookie": cookie, "Origin": server.base,
+                               "Content-Type": "application/json"})
+            r = c.getresponse()
+            self.assertEqual(r.status, 200, r.read())
+            c.close()
+            self.assertEqual(one_change(before, server.read()), (b"", "和船长谈谈".encode("gbk")))
+        finally:
+            server.stop(signal.SIGKILL)
+            shutil.rmtree(folder)
 
 
 class BrowserTest(unittest.TestCase):
@@ -357,5 +389,6 @@ class BrowserTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    VKCDICT = os.path.abspath(sys.argv.pop(1))
+    VKCDICT = sys.argv.pop(1).split("|")
+    VKCDICT[-1] = os.path.abspath(VKCDICT[-1])
     unittest.main()
