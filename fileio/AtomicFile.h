@@ -81,6 +81,10 @@ public:
     // alone. Safe to call at any time.
     void Discard();
 
+    // The temporary file being written, between a successful Open() and
+    // Commit() or Discard() (empty for a target written directly), so that
+    // the caller may read back what it wrote (after flushing stream()).
+    const std::string& temporary() const { return temporary_; }
     // The file that is (or would be) written: the target, links followed.
     const std::string& destination() const { return destination_; }
     // True when the target is written directly, not replaced.

@@ -1,7 +1,13 @@
 #include "vkcdict/edit/Session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "dict/RecordLines.h"
 #include "dict/ScriptScanner.h"
@@ -70,6 +76,18 @@ bool HoldsMarkerLine(std::string_view text) {
         if (at == 0 || text[at - 1] == '\n') return true;
     }
     return false;
+}
+
+// The file's number on its device (POSIX), so that a file put in its place
+// (git, most editors) differs whatever its time; 0 on Windows.
+uint64_t FileNumber(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return 0;
+#else
+    struct stat facts;
+    return ::stat(path.c_str(), &facts) == 0 ? static_cast<uint64_t>(facts.st_ino) : 0;
+#endif
 }
 
 }  // namespace
@@ -146,6 +164,7 @@ bool Session::Open(const SessionOptions& options, Diagnostics& d) {
         }
         settings_.scripts = delimiters_.get();
     }
+    Stamp();
     run_ = std::make_unique<RecordChecks>(settings_, &files_);
     versions_.assign(count(), nextVersion_++);
     changed_.assign(count(), 0);
@@ -309,7 +328,27 @@ uint32_t Session::RecordAtLine(uint64_t line) const {
     return after == lines.begin() ? 0 : static_cast<uint32_t>(after - lines.begin() - 1);
 }
 
+void Session::Stamp() {
+    std::error_code error;
+    stampSize_ = std::filesystem::file_size(options_.path, error);
+    stampTime_ = std::filesystem::last_write_time(options_.path, error);
+    stampNumber_ = FileNumber(options_.path);
+    // A change within the file system's tick of the last write keeps the
+    // time (ext4 and NTFS tick in milliseconds or less): the bytes are
+    // compared then.
+    stampRecent_ = error || std::filesystem::file_time_type::clock::now() - stampTime_ <
+                                std::chrono::milliseconds(100);
+}
+
 bool Session::DiskHoldsOurs(std::string* error) const {
+    *error = "the file changed on disk since it was loaded or last saved";
+    std::error_code failed;
+    if (std::filesystem::file_size(options_.path, failed) != stampSize_ ||
+        std::filesystem::last_write_time(options_.path, failed) != stampTime_ || failed ||
+        FileNumber(options_.path) != stampNumber_) {
+        return false;
+    }
+    if (!stampRecent_) return true;
     FileBlock block;
     bool tooLong = false;
     std::string why;
@@ -326,9 +365,7 @@ bool Session::DiskHoldsOurs(std::string* error) const {
         at += size;
         return true;
     });
-    if (same && at == block.size) return true;
-    *error = "the file changed on disk since it was loaded or last saved";
-    return false;
+    return same && at == block.size;
 }
 
 CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* chi,
@@ -368,34 +405,54 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     std::string error;
     if (!DiskHoldsOurs(&error)) return {CommitStatus::kChangedOnDisk, error};
 
-    // The new bytes: the old ones, with the two texts replaced.
     const VKCStringDict& dict = *files_[0].dict;
     const StringEntry& e = dict.entries[i];
-    const size_t chiAt = static_cast<size_t>(e.chi - dict.pool);
-    const size_t remarkAt = static_cast<size_t>(e.remark - dict.pool);
-    std::string bytes;
-    bytes.reserve(dict.dataSize + newChi.size() + newRemark.size() + 1);
-    ForEachPiece(dict, [&bytes](const char* data, size_t size) {
-        bytes.append(data, size);
-        return true;
-    });
-    bytes.replace(remarkAt, e.remarkLen, newRemark);
-    bytes.replace(chiAt, e.chiLen, newChi);
-    if (bytes.size() > MaxDictionaryBytes()) {
+    const uint64_t size =
+        uint64_t{dict.dataSize} - e.chiLen - e.remarkLen + newChi.size() + newRemark.size();
+    if (size > MaxDictionaryBytes()) {
         return {CommitStatus::kRefused, "the file would grow past the loader's limit of " +
                                             std::to_string(MaxDictionaryBytes()) + " bytes"};
     }
+    // The new bytes go to the temporary file beside the dictionary: the old
+    // ones, with the two texts replaced.
+    fileio::AtomicFileOptions durable;
+    durable.durable = true;
+    fileio::AtomicFile out;
+    if (!out.Open(options_.path, durable) || out.temporary().empty()) {
+        return {CommitStatus::kFailed,
+                "cannot write the file: " +
+                    (out.error().empty() ? "it is no regular file" : out.error())};
+    }
+    static char buffer[size_t{1} << 20];
+    std::setvbuf(out.stream(), buffer, _IOFBF, sizeof(buffer));
+    const auto put = [&out](const char* data, size_t n) {
+        return std::fwrite(data, 1, n, out.stream()) == n;
+    };
+    bool written = ForEachPiece(dict, [&](const char* data, size_t n) {
+        // Each text ends a piece of its own; the edited ones are replaced.
+        if (data + n == e.chi + e.chiLen && data <= e.chi) {
+            return put(data, static_cast<size_t>(e.chi - data)) &&
+                   put(newChi.data(), newChi.size());
+        }
+        if (data + n == e.remark + e.remarkLen && data <= e.remark) {
+            return put(data, static_cast<size_t>(e.remark - data)) &&
+                   put(newRemark.data(), newRemark.size());
+        }
+        return put(data, n);
+    });
+    written = written && std::fflush(out.stream()) == 0;
 
-    // The same loader must find the same records in them, this edit applied.
+    // The same loader must find the same records in what was written, this
+    // edit applied, before it replaces the file.
     DictFile next;
     next.dict = std::make_unique<VKCStringDict>();
-    {
+    if (written) {
         recordlines::Noting noting(&next.lines);
-        next.loaded = next.dict->LoadFromTXTStringA(bytes.c_str()) != 0;
+        next.loaded = next.dict->LoadFromTXTFileA(LoaderName(out.temporary()).c_str()) != 0;
     }
     const VKCStringDict& loaded = *next.dict;
     bool same = next.loaded && loaded.count == dict.count && next.lines.size() == dict.count &&
-                loaded.dataSize == bytes.size();
+                loaded.dataSize == size;
     const ptrdiff_t chiShift = static_cast<ptrdiff_t>(newChi.size()) - e.chiLen;
     const ptrdiff_t shift = chiShift + static_cast<ptrdiff_t>(newRemark.size()) - e.remarkLen;
     for (uint32_t j = 0; same && j < dict.count; ++j) {
@@ -406,9 +463,9 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
                now.engLen == was.engLen;
         if (j == i) {
             same = same && now.chi - loaded.pool == was.chi - dict.pool &&
-                   now.chiLen == newChi.size() &&
+                   std::string_view(now.chi, now.chiLen) == newChi &&
                    now.remark - loaded.pool == was.remark - dict.pool + chiShift &&
-                   now.remarkLen == newRemark.size();
+                   std::string_view(now.remark, now.remarkLen) == newRemark;
         } else {
             same = same && now.chi - loaded.pool == was.chi - dict.pool + by &&
                    now.chiLen == was.chiLen &&
@@ -416,30 +473,22 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
                    now.remarkLen == was.remarkLen;
         }
     }
-    if (!same) {
+    if (written && !same) {
         return {CommitStatus::kRefused,
                 "the file would load differently: the edited text holds bytes the loader takes "
                 "for markers"};
     }
-    next.complete = true;
-    next.closed = files_[0].closed;
-    next.size = bytes.size();
-    next.header = files_[0].header;
-    next.path = options_.path;
-
-    fileio::AtomicFileOptions durable;
-    durable.durable = true;
-    fileio::AtomicFile out;
-    if (!out.Open(options_.path, durable)) {
-        return {CommitStatus::kFailed, "cannot write the file: " + out.error()};
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) == bytes.size();
     if (!written || !out.Commit()) {
         const std::string why = written ? out.error() : "a write failed";
         out.Discard();
         return {CommitStatus::kFailed, "cannot write the file: " + why};
     }
-    bytes = std::string();
+    Stamp();
+    next.complete = true;
+    next.closed = files_[0].closed;
+    next.size = size;
+    next.header = files_[0].header;
+    next.path = options_.path;
     files_[0] = std::move(next);
     versions_[i] = nextVersion_++;
     changed_[i] = 1;
@@ -460,6 +509,7 @@ bool Session::Reload(std::string* error) {
     }
     const uint32_t before = count();
     if (!Adopt(std::move(file), error)) return false;
+    Stamp();
     versions_.assign(count(), nextVersion_++);
     if (count() != before) changed_.assign(count(), 0);
     CheckAll();

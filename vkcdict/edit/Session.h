@@ -5,16 +5,18 @@
 //
 // A commit changes only the bytes of the texts it edits. Before the file is
 // replaced, the new bytes are loaded by the same loader and must give the
-// same records with the edit applied, the closing line included; the file
+// same records with the edit applied; the file
 // on disk must still hold the bytes this session loaded or last wrote; and
 // the record must still be at the version the page edited. The new file is
-// written through the one safe-write mechanism, durably (fileio/AtomicFile.h):
-// once Commit() returns kSaved, the file holds the edit.
+// written through the one safe-write mechanism, durably (fileio/AtomicFile.h),
+// and its temporary file is loaded and compared before the rename: once
+// Commit() returns kSaved, the file holds the edit.
 //
 // Not thread-safe: the server calls it from one thread.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -134,6 +136,11 @@ private:
     void CheckOne(uint32_t i);
     void CompareAll();
     void Count();
+    // Notes the file's size and time as this session left it.
+    void Stamp();
+    // True when the file on disk is as this session left it: the same size,
+    // time and file number, and, when the time is too recent to tell, the
+    // same bytes.
     bool DiskHoldsOurs(std::string* error) const;
 
     SessionOptions options_;
@@ -151,6 +158,10 @@ private:
     // Findings of the checks that compare records, by record.
     std::unordered_map<uint32_t, std::vector<QaFinding>> compared_;
     uint32_t nextVersion_ = 1;
+    uintmax_t stampSize_ = 0;
+    std::filesystem::file_time_type stampTime_;
+    uint64_t stampNumber_ = 0;
+    bool stampRecent_ = true;
     uint64_t translated_ = 0;
     uint64_t withFindings_ = 0;
     std::vector<uint64_t> perCheck_;
