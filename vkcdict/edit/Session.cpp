@@ -425,9 +425,20 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     }
     static char buffer[size_t{1} << 20];
     std::setvbuf(out.stream(), buffer, _IOFBF, sizeof(buffer));
+#ifdef _WIN32
+    // Windows lets no one open the temporary file while this stream writes
+    // it: the bytes are gathered, loaded from memory, then written.
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(size) + 1);
+    const auto put = [&bytes](const char* data, size_t n) {
+        bytes.append(data, n);
+        return true;
+    };
+#else
     const auto put = [&out](const char* data, size_t n) {
         return std::fwrite(data, 1, n, out.stream()) == n;
     };
+#endif
     bool written = ForEachPiece(dict, [&](const char* data, size_t n) {
         // Each text ends a piece of its own; the edited ones are replaced.
         if (data + n == e.chi + e.chiLen && data <= e.chi) {
@@ -440,6 +451,9 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
         }
         return put(data, n);
     });
+#ifdef _WIN32
+    written = written && std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) == bytes.size();
+#endif
     written = written && std::fflush(out.stream()) == 0;
 
     // The same loader must find the same records in what was written, this
@@ -448,7 +462,11 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     next.dict = std::make_unique<VKCStringDict>();
     if (written) {
         recordlines::Noting noting(&next.lines);
+#ifdef _WIN32
+        next.loaded = next.dict->LoadFromTXTStringA(bytes.c_str()) != 0;
+#else
         next.loaded = next.dict->LoadFromTXTFileA(LoaderName(out.temporary()).c_str()) != 0;
+#endif
     }
     const VKCStringDict& loaded = *next.dict;
     bool same = next.loaded && loaded.count == dict.count && next.lines.size() == dict.count &&

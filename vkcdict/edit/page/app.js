@@ -16,7 +16,7 @@ const S = () => STRINGS[lang];
 
 const state = {
   total: 0, pages: new Map(), queryKey: "", selected: -1, record: null,
-  saved: { chi: "", remark: "" }, previewTimer: 0, searchTimer: 0, progress: null,
+  saved: { chi: "", remark: "" }, previewTimer: 0, previews: 0, searchTimer: 0, progress: null,
 };
 
 async function api(path, body) {
@@ -321,12 +321,14 @@ function edited() {
 async function preview() {
   const r = state.record;
   if (!r) return;
+  const asked = ++state.previews;
   const { status: code, data } = await api("/api/preview", { n: r.n, chi: $("chi").value, remark: $("remark").value });
-  if (!state.record || state.record.n !== r.n) return;
+  // A later preview, a commit or another record makes this answer stale.
+  if (asked !== state.previews || state.record !== r) return;
   if (code === 200) {
     showFindings(data.findings);
     const dirty = $("chi").value !== state.saved.chi || $("remark").value !== state.saved.remark;
-    status(dirty ? S().unsaved : "", dirty ? "pending" : "");
+    if (dirty) status(S().unsaved, "pending");
   } else {
     status(S().refused + data.error, "error");
   }
@@ -336,6 +338,8 @@ async function preview() {
 async function commit() {
   const r = state.record;
   if (!r) return false;
+  clearTimeout(state.previewTimer);
+  ++state.previews;
   const body = { n: r.n, version: r.version };
   if (!r.chiReadOnly && $("chi").value !== state.saved.chi) body.chi = $("chi").value;
   if (!r.remarkReadOnly && $("remark").value !== state.saved.remark) body.remark = $("remark").value;
