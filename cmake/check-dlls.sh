@@ -10,7 +10,7 @@ for exe in "$@"; do
   dlls=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
   for dll in $dlls; do
     case "$dll" in
-      kernel32.dll | user32.dll | advapi32.dll | msvcrt.dll | shell32.dll | ws2_32.dll | \
+      kernel32.dll | user32.dll | advapi32.dll | msvcrt.dll | shell32.dll | ws2_32.dll | mswsock.dll | bcrypt.dll | \
         ucrtbase.dll | api-ms-win-*.dll) ;;
       *) echo "$exe needs $dll, which Windows does not ship" >&2; status=1 ;;
     esac

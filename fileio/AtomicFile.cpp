@@ -39,6 +39,7 @@ bool AtomicFile::Open(const std::string& target, const AtomicFileOptions& option
     warning_.clear();
     direct_ = false;
     createNew_ = options.createNew;
+    durable_ = options.durable;
     refusedReadOnly_ = false;
     exists_ = false;
     platform::PrepareForWrites();
@@ -91,6 +92,7 @@ bool AtomicFile::Commit() {
     if (stream_ == nullptr) return false;
     bool written = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
     std::string reason = written ? "" : std::strerror(errno);
+    if (written && durable_ && !direct_) written = platform::SyncToDisk(stream_, &reason);
     const int closed = std::fclose(stream_);
     stream_ = nullptr;
     if (closed != 0 && written) {
@@ -103,6 +105,15 @@ bool AtomicFile::Commit() {
     if (!platform::MoveIntoPlace(temporary_, destination_, !createNew_, &reason, &taken)) {
         exists_ = taken;
         return Fail(taken ? "it already exists" : reason);
+    }
+    // The rename itself is durable once the folder is: a failure here is
+    // reported, though the new content already stands in the target's place.
+    if (durable_ && !platform::SyncFolderOf(destination_, &reason)) {
+        platform::ForgetTemporary(slot_);
+        temporary_.clear();
+        slot_ = -1;
+        error_ = "the folder could not be put on the disk: " + reason;
+        return false;
     }
     platform::ForgetTemporary(slot_);
     temporary_.clear();

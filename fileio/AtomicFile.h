@@ -45,6 +45,10 @@ struct AtomicFileOptions {
     // A target that does not exist yet takes the mode and owner of this
     // file (a backup those of its original), not those of any new file.
     const char* modeOf = nullptr;
+    // Commit() puts the content on the disk before the rename and the
+    // folder after it: once it returns true, a power cut or a kill keeps
+    // the new content. Off by default, as it costs a disk flush per file.
+    bool durable = false;
 };
 
 class AtomicFile {
@@ -77,6 +81,10 @@ public:
     // alone. Safe to call at any time.
     void Discard();
 
+    // The temporary file being written, between a successful Open() and
+    // Commit() or Discard() (empty for a target written directly), so that
+    // the caller may read back what it wrote (after flushing stream()).
+    const std::string& temporary() const { return temporary_; }
     // The file that is (or would be) written: the target, links followed.
     const std::string& destination() const { return destination_; }
     // True when the target is written directly, not replaced.
@@ -100,6 +108,7 @@ private:
     FILE* stream_ = nullptr;
     bool direct_ = false;
     bool createNew_ = false;
+    bool durable_ = false;
     bool refusedReadOnly_ = false;
     bool exists_ = false;
     std::string error_;

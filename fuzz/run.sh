@@ -25,7 +25,8 @@ esac
 # Each target with the longest input it is given: enough for a few records,
 # an image of a few dozen, and, for the rewriter, texts around the 2048-byte
 # limit of its text buffers.
-targets=(load_text:4096 load_binary:4096 rewrite:8192 edit:2048 match:1024 po:8192 check:4096 qa:8192)
+targets=(load_text:4096 load_binary:4096 rewrite:8192 edit:2048 match:1024 po:8192 check:4096 qa:8192
+         edit_request:2048)
 build=build-fuzz
 
 scratch=""

@@ -75,6 +75,17 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace, std::string* error,
                    bool* exists);
 
+// Makes the written content of `stream` durable: flushes it and asks the
+// system to put the file's data on the disk (fsync; Windows:
+// FlushFileBuffers), so that a power cut after it loses nothing written.
+// False, with `*error` set, when either fails.
+bool SyncToDisk(FILE* stream, std::string* error);
+
+// Asks the system to put the folder holding `path` on the disk (fsync of the
+// folder), so that a rename into it survives a power cut. Windows: nothing to
+// do (MoveIntoPlace writes through). False, with `*error` set, on failure.
+bool SyncFolderOf(const std::string& path, std::string* error);
+
 // True when both names reach one existing file (same device and file
 // number); false when either is missing or they are different files.
 bool SameExistingFile(const std::string& a, const std::string& b);

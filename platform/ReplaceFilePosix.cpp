@@ -168,6 +168,26 @@ FILE* CreateFileBeside(const std::string& target, const char* like, std::string*
     return file;
 }
 
+bool SyncToDisk(FILE* stream, std::string* error) {
+    if (std::fflush(stream) != 0 || fsync(fileno(stream)) != 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool SyncFolderOf(const std::string& path, std::string* error) {
+    std::string folder = FolderOf(path);
+    if (folder.empty()) folder = ".";
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Some file systems refuse fsync on a folder (EINVAL): their renames are
+    // as durable as they get.
+    const bool synced = fd >= 0 && (fsync(fd) == 0 || errno == EINVAL);
+    if (!synced) *error = std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return synced;
+}
+
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace, std::string* error,
                    bool* exists) {
     *exists = false;

@@ -117,6 +117,20 @@ FILE* CreateFileBeside(const std::string& target, const char* /*like*/, std::str
     return stream;
 }
 
+bool SyncToDisk(FILE* stream, std::string* error) {
+    const intptr_t handle = _get_osfhandle(_fileno(stream));
+    if (std::fflush(stream) != 0 || handle == -1 ||
+        !FlushFileBuffers(reinterpret_cast<HANDLE>(handle))) {
+        *error = LastErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool SyncFolderOf(const std::string&, std::string*) {
+    return true;
+}
+
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace, std::string* error,
                    bool* exists) {
     *exists = false;

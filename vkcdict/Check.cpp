@@ -4,7 +4,8 @@
 // work: where the loader stops and which marker it misses, every record that
 // a lookup of its own ENG text does not return (and what it returns instead),
 // duplicate keys, invalid GBK, characters that naive script parsers misread,
-// texts too long to be looked up, NUL bytes and oversized files. Empty
+// texts too long to be looked up, NUL bytes, oversized files and a missing
+// closing line (a file cut short at a record's end). Empty
 // translations are counted (listed on request). The summary goes last.
 #include "vkcdict/Check.h"
 
@@ -184,6 +185,11 @@ int CheckFiles(const CheckOptions& options, Diagnostics& d) {
             continue;
         }
         records += f.count();
+        if (f.complete && !f.closed) {
+            d.Warning(f.path, 0,
+                      "no closing line \"mirok_res_All_End\" after the last record: the file "
+                      "may have been cut short, and records after the cut would be lost");
+        }
         CheckLookups(f, d, terminal);
         CheckTexts(f, options, d, terminal, &untranslated);
     }

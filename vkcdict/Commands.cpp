@@ -16,6 +16,7 @@ const CommandEntry kCommands[] = {
     {"po-export", AddPoExportCommand},
     {"po-import", AddPoImportCommand},
     {"qa", AddQaCommand},
+    {"edit", AddEditCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 

@@ -50,5 +50,6 @@ void AddMatchCommand(Command& command);
 void AddPoExportCommand(Command& command);
 void AddPoImportCommand(Command& command);
 void AddQaCommand(Command& command);
+void AddEditCommand(Command& command);
 
 }  // namespace vkcdict

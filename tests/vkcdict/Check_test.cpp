@@ -189,6 +189,17 @@ TEST_F(Vkcdict, CheckReportsWhatKeepsRecordsFromWorking) {
          "d.txt: error: no record marker (a line \"mirok_res_No.\" after a line break): the file "
          "holds no records\n"},
         {"empty", "", {}, 1, "d.txt: error: empty file: the loader refuses it\n"},
+        {"cut short at a record's end",
+         Dict({{"a", "1", ""}, {"b", "2", ""}}).substr(0, Dict({{"a", "1", ""}, {"b", "2", ""}}).size() - 25),
+         {"--strict"},
+         1,
+         "d.txt: warning: no closing line \"mirok_res_All_End\" after the last record: the file "
+         "may have been cut short, and records after the cut would be lost\n"},
+        {"closing line without its line break",
+         Dict({{"a", "1", ""}}).substr(0, Dict({{"a", "1", ""}}).size() - 2),
+         {"--strict"},
+         0,
+         ""},
     };
     for (const CheckCase& c : cases) {
         Write("d.txt", c.dict);

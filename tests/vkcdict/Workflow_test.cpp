@@ -220,7 +220,7 @@ struct UsageCase {
 TEST_F(Vkcdict, UsageErrorsNameTheirCommand) {
     const std::string commands =
         "Commands: check, extract, merge, sort, stats, subst, compile, decompile, lookup, match, "
-        "po-export, po-import, qa\n";
+        "po-export, po-import, qa, edit\n";
     const std::vector<UsageCase> cases = {
         {{"frobnicate"}, "vkcdict: error: unknown command 'frobnicate'\n" + commands},
         {{}, "vkcdict: error: a command is required\n" + commands},

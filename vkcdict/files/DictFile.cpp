@@ -280,6 +280,23 @@ bool LoadedWhole(const DictFile& file) {
     return behind <= end && std::memchr(behind, '\0', static_cast<size_t>(end - behind)) == nullptr;
 }
 
+// True when the loaded bytes behind the last record hold the closing line
+// that the writer ends every file with: "mirok_res_All_End" at the start of
+// a line, ending the file or followed by CR LF.
+bool HasClosingLine(const VKCStringDict& dict) {
+    if (dict.count == 0) return false;
+    const StringEntry& last = dict.entries[dict.count - 1];
+    const size_t behind = static_cast<size_t>(last.remark + last.remarkLen - dict.pool);
+    const std::string_view bytes(dict.pool, dict.dataSize);
+    constexpr std::string_view kWord = "\nmirok_res_All_End";
+    for (size_t at = bytes.find(kWord, behind); at != std::string_view::npos;
+         at = bytes.find(kWord, at + 1)) {
+        const std::string_view rest = bytes.substr(at + kWord.size());
+        if (rest.empty() || rest.substr(0, 2) == "\r\n") return true;
+    }
+    return false;
+}
+
 // The problems of a file that loads whole are only those its first bytes or its
 // encoding show.
 void ReportWholeLoad(DictFile* file, LoadPolicy policy, EncodingPolicy encodingPolicy,
@@ -297,6 +314,7 @@ void ReportWholeLoad(DictFile* file, LoadPolicy policy, EncodingPolicy encodingP
     }
     ReportMarkerWordAtStart(bytes, file->path, severity, diagnostics);
     file->complete = true;
+    file->closed = HasClosingLine(dict);
 }
 
 }  // namespace
@@ -311,6 +329,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     file->lines.clear();
     file->loaded = false;
     file->complete = false;
+    file->closed = false;
     file->notGbk = false;
 
     std::error_code notADirectory;
@@ -449,6 +468,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                                Count(hidden, "record marker") + " not seen)");
     }
     file->complete = file->loaded && hidden == 0;
+    file->closed = file->complete && HasClosingLine(dict);
     return Accept(*file, policy, encodingPolicy, diagnostics);
 }
 

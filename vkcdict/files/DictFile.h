@@ -88,6 +88,9 @@ struct DictFile {
     bool loaded = false;  // the load succeeded (every record marker parsed)
     // Loaded, and no NUL byte hides a record marker from the loader.
     bool complete = false;
+    // Complete, and the closing line "mirok_res_All_End" follows the last
+    // record: a file without it may have been cut short at a record's end.
+    bool closed = false;
     // The bytes look like UTF-8 or UTF-16 rather than GBK (reported once, so
     // that check need not report each text's invalid GBK).
     bool notGbk = false;

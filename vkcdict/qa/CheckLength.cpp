@@ -11,27 +11,6 @@ namespace vkcdict {
 
 namespace {
 
-// The N of the first "max=N" in `remark` that starts a word, or -1.
-int64_t RemarkBudget(std::string_view remark) {
-    for (size_t at = remark.find("max="); at != std::string_view::npos;
-         at = remark.find("max=", at + 1)) {
-        if (at > 0 && (IsAsciiLetter(static_cast<unsigned char>(remark[at - 1])) ||
-                       IsAsciiDigit(static_cast<unsigned char>(remark[at - 1])) ||
-                       remark[at - 1] == '_' || remark[at - 1] == '-')) {
-            continue;
-        }
-        int64_t n = 0;
-        size_t i = at + 4;
-        for (; i < remark.size() && IsAsciiDigit(static_cast<unsigned char>(remark[i])) &&
-               n < (int64_t{1} << 40);
-             ++i) {
-            n = n * 10 + (remark[i] - '0');
-        }
-        if (i > at + 4) return n;
-    }
-    return -1;
-}
-
 class LengthCheck : public QaCheck {
 public:
     explicit LengthCheck(const QaSettings& s) : maxBytes_(s.maxBytes), maxRatio_(s.maxRatio) {}

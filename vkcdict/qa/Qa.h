@@ -80,6 +80,13 @@ public:
     // Writes the kept findings of `check` about the record (file, index).
     // Records must be asked for in order.
     void WriteKept(uint32_t file, uint32_t index, uint32_t check);
+    // Hands over the kept findings (those added before Stream()), in the
+    // order they were added, and keeps none.
+    std::vector<QaFinding> TakeKept() {
+        std::vector<QaFinding> kept;
+        kept.swap(kept_);
+        return kept;
+    }
     // Findings so far, of one check and of all.
     uint64_t count(uint32_t check) const { return counts_[check]; }
     uint64_t total() const { return total_; }

@@ -33,4 +33,24 @@ size_t LastCharAt(std::string_view text) {
     return gbk::IsTrailByte(static_cast<unsigned char>(text[last])) ? last - 1 : last;
 }
 
+int64_t RemarkBudget(std::string_view remark) {
+    for (size_t at = remark.find("max="); at != std::string_view::npos;
+         at = remark.find("max=", at + 1)) {
+        if (at > 0 && (IsAsciiLetter(static_cast<unsigned char>(remark[at - 1])) ||
+                       IsAsciiDigit(static_cast<unsigned char>(remark[at - 1])) ||
+                       remark[at - 1] == '_' || remark[at - 1] == '-')) {
+            continue;
+        }
+        int64_t n = 0;
+        size_t i = at + 4;
+        for (; i < remark.size() && IsAsciiDigit(static_cast<unsigned char>(remark[i])) &&
+               n < (int64_t{1} << 40);
+             ++i) {
+            n = n * 10 + (remark[i] - '0');
+        }
+        if (i > at + 4) return n;
+    }
+    return -1;
+}
+
 }  // namespace vkcdict

@@ -53,4 +53,8 @@ inline int DigitOf(std::string_view c) {
     return lead == 0xA3 && trail >= 0xB0 && trail <= 0xB9 ? trail - 0xB0 : -1;
 }
 
+// The byte budget a remark gives its translation: the N of the first
+// "max=N" that starts a word, or -1.
+int64_t RemarkBudget(std::string_view remark);
+
 }  // namespace vkcdict
