@@ -333,11 +333,12 @@ void Session::Stamp() {
     stampSize_ = std::filesystem::file_size(options_.path, error);
     stampTime_ = std::filesystem::last_write_time(options_.path, error);
     stampNumber_ = FileNumber(options_.path);
-    // A change within the file system's tick of the last write keeps the
-    // time (ext4 and NTFS tick in milliseconds or less): the bytes are
-    // compared then.
+    // A change within the same tick of the modification time keeps the
+    // time, and a tick may be long: ext4 and NTFS tick in nanoseconds, but
+    // the C runtime under MinGW reads whole seconds and FAT keeps two. So
+    // while the last write is that recent, the bytes are compared as well.
     stampRecent_ = error || std::filesystem::file_time_type::clock::now() - stampTime_ <
-                                std::chrono::milliseconds(100);
+                                std::chrono::seconds(3);
 }
 
 bool Session::DiskHoldsOurs(std::string* error) const {
