@@ -106,18 +106,15 @@ bool AtomicFile::Commit() {
         exists_ = taken;
         return Fail(taken ? "it already exists" : reason);
     }
-    // The rename itself is durable once the folder is: a failure here is
-    // reported, though the new content already stands in the target's place.
-    if (durable_ && !platform::SyncFolderOf(destination_, &reason)) {
-        platform::ForgetTemporary(slot_);
-        temporary_.clear();
-        slot_ = -1;
-        error_ = "the folder could not be put on the disk: " + reason;
-        return false;
-    }
     platform::ForgetTemporary(slot_);
     temporary_.clear();
     slot_ = -1;
+    // The rename itself is durable once the folder is: a failure here is
+    // reported, though the new content already stands in the target's place.
+    if (durable_ && !platform::SyncFolderOf(destination_, &reason)) {
+        error_ = "the folder could not be put on the disk: " + reason;
+        return false;
+    }
     return true;
 }
 

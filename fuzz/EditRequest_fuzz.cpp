@@ -63,7 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         r.body = in.Text(512);
         const vkcdict::edit::Response answer = api.Handle(r);
         switch (answer.status) {
-            case 200: case 303: case 400: case 403: case 404: case 405: case 409: case 415:
+            case 200:
+            case 303:
+            case 400:
+            case 403:
+            case 404:
+            case 405:
+            case 409:
+            case 415:
             case 422:
                 break;
             default:

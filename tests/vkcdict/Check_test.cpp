@@ -190,7 +190,8 @@ TEST_F(Vkcdict, CheckReportsWhatKeepsRecordsFromWorking) {
          "holds no records\n"},
         {"empty", "", {}, 1, "d.txt: error: empty file: the loader refuses it\n"},
         {"cut short at a record's end",
-         Dict({{"a", "1", ""}, {"b", "2", ""}}).substr(0, Dict({{"a", "1", ""}, {"b", "2", ""}}).size() - 25),
+         Dict({{"a", "1", ""}, {"b", "2", ""}})
+             .substr(0, Dict({{"a", "1", ""}, {"b", "2", ""}}).size() - 25),
          {"--strict"},
          1,
          "d.txt: warning: no closing line \"mirok_res_All_End\" after the last record: the file "

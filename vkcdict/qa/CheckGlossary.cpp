@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/Glossary.h"
+#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/Text.h"
 
 namespace vkcdict {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <string>
 
-#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/Codes.h"
+#include "vkcdict/qa/Qa.h"
 #include "vkcdict/qa/Text.h"
 
 namespace vkcdict {
