@@ -146,7 +146,7 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
                     name() + ": invalid GBK in the CHI text at byte " +
                         std::to_string(firstError.offset) + ": " +
                         HexBytes(r.chi + firstError.offset, firstError.length) +
-                        (invalid > 1 ? " (" + Count(invalid - 1, "more sequence") + ")" : ""));
+                        (invalid > 1 ? " (" + CountOf(invalid - 1, "more sequence") + ")" : ""));
         }
 
         // Characters whose second byte a byte-wise parser takes for a delimiter.
@@ -164,7 +164,7 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
                       name() + ": the CHI text holds " + Quote(r.chi + firstAt, 2, terminal) +
                           " (" + HexBytes(r.chi + firstAt, 2) + ") at byte " +
                           std::to_string(firstAt) +
-                          (misread > 1 ? " and " + Count(misread - 1, "more character") : "") +
+                          (misread > 1 ? " and " + CountOf(misread - 1, "more character") : "") +
                           ", whose second byte is '" + std::string(1, r.chi[firstAt + 1]) +
                           "': script parsers that read bytes misread it");
         }
@@ -193,9 +193,9 @@ int CheckFiles(const CheckOptions& options, Diagnostics& d) {
         CheckLookups(f, d, terminal);
         CheckTexts(f, options, d, terminal, &untranslated);
     }
-    d.Summary("vkcdict check: " + Count(options.files.size(), "file") + ", " +
-              Count(records, "record") + " loaded, " + Count(d.errors(), "error") + ", " +
-              Count(d.warnings(), "warning") + ", " + Count(untranslated, "empty translation"));
+    d.Summary("vkcdict check: " + CountOf(options.files.size(), "file") + ", " +
+              CountOf(records, "record") + " loaded, " + CountOf(d.errors(), "error") + ", " +
+              CountOf(d.warnings(), "warning") + ", " + CountOf(untranslated, "empty translation"));
     if (failed) return kFailed;
     return d.findings() != 0 ? kFound : kDone;
 }

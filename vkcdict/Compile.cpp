@@ -113,7 +113,7 @@ int RunCompile(const CompileOptions& options) {
         out.Write(&nul, 1);
     }
     if (!out.Commit(d)) return kFailed;
-    d.Summary("vkcdict compile: " + Count(n, "record") + ", " + std::to_string(imageSize) +
+    d.Summary("vkcdict compile: " + CountOf(n, "record") + ", " + std::to_string(imageSize) +
               " bytes written to " + options.output);
     return kDone;
 }

@@ -45,7 +45,7 @@ int RunDecompile(const DecompileOptions& options) {
         }
     }
     if (!WriteDictionary(options.output, "", records, d)) return kFailed;
-    d.Summary("vkcdict decompile: " + Count(records.size(), "record") + " written to " +
+    d.Summary("vkcdict decompile: " + CountOf(records.size(), "record") + " written to " +
               options.output);
     return kDone;
 }

@@ -116,12 +116,12 @@ int RunExtract(const ExtractOptions& options) {
     const auto record = [&](size_t i) {
         const Occurrences& o = sorted[i]->second;
         remark = options.scripts[o.script] + ":" + std::to_string(o.line) + " (" +
-                 Count(o.count, "occurrence") + ")";
+                 CountOf(o.count, "occurrence") + ")";
         return RecordText{sorted[i]->first, std::string_view(), remark};
     };
     if (!WriteDictionary(options.output, "", sorted.size(), record, d)) return kFailed;
-    d.Summary("vkcdict extract: " + Count(sorted.size(), "text") + " to translate (" +
-              Count(occurrences, "occurrence") + ") written to " + options.output);
+    d.Summary("vkcdict extract: " + CountOf(sorted.size(), "text") + " to translate (" +
+              CountOf(occurrences, "occurrence") + ") written to " + options.output);
     return kDone;
 }
 

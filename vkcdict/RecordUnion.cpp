@@ -100,9 +100,9 @@ int WriteUnion(const std::vector<std::string>& paths, const std::string& output,
             output, files.front()->header, all.size(), [&all](size_t i) { return all[i]; }, d)) {
         return kFailed;
     }
-    d.Summary(std::string("vkcdict ") + command + ": " + Count(loaded, "record") + " read, " +
-              Count(all.size(), "record") + " written to " + output + ", " +
-              Count(all.conflicts(), "conflict"));
+    d.Summary(std::string("vkcdict ") + command + ": " + CountOf(loaded, "record") + " read, " +
+              CountOf(all.size(), "record") + " written to " + output + ", " +
+              CountOf(all.conflicts(), "conflict"));
     return d.findings() != 0 ? kFound : kDone;
 }
 

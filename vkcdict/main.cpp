@@ -12,6 +12,7 @@
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -26,13 +27,14 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
+    vkcdict::UseLanguageOfEnvironment();
     int status = vkcdict::kDone;
     try {
         status = vkcdict::RunCommandLine(argc, argv);
     } catch (const std::bad_alloc&) {
         const std::string* file = vkcdict::WorkingOn::Current();
-        std::fprintf(stderr, "%s: error: out of memory\n",
-                     file ? vkcdict::ShowName(*file).c_str() : "vkcdict");
+        std::fprintf(stderr, "%s: error: %s\n", file ? vkcdict::ShowName(*file).c_str() : "vkcdict",
+                     vkcdict::Tr("out of memory"));
         status = vkcdict::kFailed;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vkcdict: error: %s\n", vkcdict::ShowName(error.what()).c_str());
@@ -42,8 +44,8 @@ int main(int argc, char** argv) {
     // /dev/full, a closed pipe): that is a failed write, not a success.
     const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     if (!flushed && !vkcdict::StdoutFailureReported()) {
-        std::fprintf(stderr, "vkcdict: error: cannot write to standard output: %s\n",
-                     std::strerror(errno));
+        std::fprintf(stderr, "vkcdict: error: %s\n",
+                     vkcdict::Tr("cannot write to standard output: {1}", {std::strerror(errno)}).c_str());
         status = vkcdict::kFailed;
     }
     return status;

@@ -10,12 +10,14 @@
 #include "vkcdict/cli/CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <cstring>
 #include <memory>
 #include <utility>
 
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/cli/NumberOptions.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -25,11 +27,16 @@ namespace {
 // of their type is left out: "DICT REQUIRED", "SCRIPT ... REQUIRED".
 class Formatter : public CLI::Formatter {
 public:
-    // vkcdict calls its subcommands commands.
+    // vkcdict calls its subcommands commands. The words of the help are
+    // shown in the user's language; option names and placeholders are not.
     Formatter() {
         label("SUBCOMMAND", "COMMAND");
         label("SUBCOMMANDS", "COMMANDS");
-        label("Subcommands", "Commands");
+        label("Subcommands", Tr("Commands"));
+        label("Usage", Tr("Usage"));
+        label("OPTIONS", Tr("OPTIONS"));
+        label("Positionals", Tr("Positionals"));
+        label("REQUIRED", Tr("REQUIRED"));
     }
 
     std::string make_option_opts(const CLI::Option* option) const override {
@@ -49,6 +56,48 @@ std::string CommandList(const CLI::App* app) {
     return list;
 }
 
+// What the parser says of a usage error, in the user's language: the forms
+// its messages take for vkcdict's command line, with the names they quote
+// kept; any other is shown as the parser wrote it.
+std::string UsageProblem(const std::string& what) {
+    const auto starts = [&what](const char* prefix) { return what.rfind(prefix, 0) == 0; };
+    const auto ends = [&what](const std::string& suffix) {
+        return what.size() >= suffix.size() &&
+               what.compare(what.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    static const char kExtra[] = "The following argument was not expected: ";
+    static const char kExtras[] = "The following arguments were not expected: ";
+    if (starts(kExtra)) return Tr("unexpected argument: {1}", {what.substr(sizeof kExtra - 1)});
+    if (starts(kExtras)) return Tr("unexpected arguments: {1}", {what.substr(sizeof kExtras - 1)});
+    if (ends(" is required")) {
+        return Tr("{1} is required", {what.substr(0, what.size() - std::strlen(" is required"))});
+    }
+    // "NAME: 1 required TYPE missing": an option given without its value.
+    const size_t colon = what.find(": ");
+    if (colon != std::string::npos && ends(" missing") && what.find(" required ", colon) != std::string::npos) {
+        return Tr("{1} needs a value", {what.substr(0, colon)});
+    }
+    // "NAME: VALUE not in {a,b,c}": a value outside a fixed list.
+    const size_t notIn = what.rfind(" not in {");
+    if (colon != std::string::npos && notIn != std::string::npos && notIn > colon) {
+        return Tr("{1}: {2} is not one of {3}",
+                  {what.substr(0, colon), what.substr(colon + 2, notIn - colon - 2),
+                   what.substr(notIn + std::strlen(" not in "))});
+    }
+    static const char kMismatch[] = "Expected exactly ";
+    if (starts(kMismatch) || starts("Expected at least ")) {
+        const size_t to = what.find(" arguments to ");
+        const size_t got = what.rfind(", got ");
+        if (to != std::string::npos && got != std::string::npos && got > to) {
+            return Tr("{1} takes {2} values, {3} given",
+                      {what.substr(to + std::strlen(" arguments to "), got - to - std::strlen(" arguments to ")),
+                       what.substr(std::strlen(kMismatch), to - std::strlen(kMismatch)),
+                       what.substr(got + std::strlen(", got "))});
+        }
+    }
+    return what;
+}
+
 // The message for a usage error `error` raised while parsing `app`'s command
 // line, several lines each ending in a line break.
 std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
@@ -60,14 +109,14 @@ std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
         const std::vector<std::string> rest = app->remaining();
         std::string text = program + ": error: ";
         if (rest.empty()) {
-            text += "a command is required\n";
+            text += Tr("a command is required");
         } else if (!rest.front().empty() && rest.front()[0] == '-') {
-            text += "unknown option '" + ShowName(rest.front()) + "'\n";
+            text += Tr("unknown option '{1}'", {ShowName(rest.front())});
         } else {
-            text += "unknown command '" + ShowName(rest.front()) + "'\n";
+            text += Tr("unknown command '{1}'", {ShowName(rest.front())});
         }
-        return text + "Commands: " + CommandList(app) + "\nRun '" + program +
-               " --help' for more information.\n";
+        return text + "\n" + Tr("Commands: {1}", {CommandList(app)}) + "\n" +
+               Tr("Run '{1} --help' for more information.", {program}) + "\n";
     }
     const CLI::App* where = app;
     std::string name = program;
@@ -77,11 +126,11 @@ std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
     }
     std::string text = program + ": error: ";
     if (where != app) text += where->get_name() + ": ";
-    text += ShowName(error.what()) + "\n";  // it may quote an argument
+    text += ShowName(UsageProblem(error.what())) + "\n";  // it may quote an argument
     if (const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(where->get_formatter())) {
         text += formatter->make_usage(where, name);
     }
-    return text + "Run '" + name + " --help' for more information.\n";
+    return text + Tr("Run '{1} --help' for more information.", {name}) + "\n";
 }
 
 }  // namespace
@@ -112,30 +161,30 @@ Arg& Arg::OnEach(std::function<void(const std::string&)> seen) {
 }
 
 void Command::Purpose(const char* text) {
-    app_->description(text);
+    app_->description(Tr(text));
 }
 
 void Command::Footer(const char* text) {
-    app_->footer(text);
+    app_->footer(Tr(text));
 }
 
 Arg Command::Argument(const char* name, std::string* value, const char* help) {
-    return Arg(app_->add_option(name, *value, help));
+    return Arg(app_->add_option(name, *value, Tr(help)));
 }
 
 Arg Command::Arguments(const char* name, std::vector<std::string>* values, const char* help) {
-    return Arg(app_->add_option(name, *values, help));
+    return Arg(app_->add_option(name, *values, Tr(help)));
 }
 
 Arg Command::Option(const char* names, std::string* value, const char* help) {
-    return Arg(app_->add_option(names, *value, help));
+    return Arg(app_->add_option(names, *value, Tr(help)));
 }
 
 Arg Command::Options(const char* names, std::vector<std::string>* values, const char* help,
                      bool commas) {
     // CLI11 would let a list option go on taking the words that follow its
     // value, so "--check=codes FILE" took FILE as a second ID.
-    CLI::Option* option = app_->add_option(names, *values, help)->allow_extra_args(false);
+    CLI::Option* option = app_->add_option(names, *values, Tr(help))->allow_extra_args(false);
     if (commas) option->delimiter(',');
     return Arg(option);
 }
@@ -150,7 +199,7 @@ CLI::Option* AddNumber(CLI::App* app, const char* names, T* value, const char* h
                        std::string (*problem)(const std::string&)) {
     return app
         ->add_option_function<std::string>(
-            names, [value, read](const std::string& text) { read(text, value); }, help)
+            names, [value, read](const std::string& text) { read(text, value); }, Tr(help))
         ->check(CLI::Validator([problem](std::string& text) { return problem(text); }, ""));
 }
 
@@ -162,7 +211,7 @@ void SetUsageFormat(CLI::App& app) {
     app.failure_message(UsageFailure);
     for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
         command->formatter(formatter);
-        command->group("Commands");
+        command->group(Tr("Commands"));
     }
 }
 
@@ -177,11 +226,11 @@ Arg Command::Ratio(const char* names, double* value, const char* help) {
 }
 
 Arg Command::Flag(const char* names, bool* value, const char* help) {
-    return Arg(app_->add_flag(names, *value, help));
+    return Arg(app_->add_flag(names, *value, Tr(help)));
 }
 
 Arg Command::Flag(const char* names, std::function<void()> given, const char* help) {
-    return Arg(app_->add_flag_callback(names, std::move(given), help));
+    return Arg(app_->add_flag_callback(names, std::move(given), Tr(help)));
 }
 
 void Command::Action(std::function<int()> action) {
@@ -194,8 +243,11 @@ void Command::Action(std::function<int()> action) {
 }
 
 int RunCommandLine(int argc, char** argv) {
-    CLI::App app{"vkcdict: make, check, combine and apply translation dictionaries", "vkcdict"};
-    app.set_version_flag("--version", std::string("vkcdict ") + VKC_VERSION);
+    CLI::App app{Tr("vkcdict: make, check, combine and apply translation dictionaries"), "vkcdict"};
+    app.option_defaults()->group(Tr("Options"));
+    app.set_help_flag("-h,--help", Tr("Print this help message and exit"));
+    app.set_version_flag("--version", std::string("vkcdict ") + VKC_VERSION,
+                         Tr("Display program version information and exit"));
     app.require_subcommand(1);
     for (size_t i = 0; i < kCommandCount; ++i) {
         Command command(app.add_subcommand(kCommands[i].name));

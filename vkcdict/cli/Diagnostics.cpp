@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -30,8 +31,10 @@ void Diagnostics::Summary(const std::string& text) {
     std::fwrite(line.data(), 1, line.size(), sink_);
 }
 
-std::string Count(uint64_t n, const char* noun, const char* plural) {
+std::string CountOf(uint64_t n, const char* noun, const char* plural) {
     std::string text = std::to_string(n) + " ";
+    // Chinese has no plural: the number and the noun with its measure word.
+    if (CurrentLanguage() != Language::kEnglish) return text + Tr(noun);
     if (n == 1) return text + noun;
     return plural != nullptr ? text + plural : text + noun + "s";
 }

@@ -52,7 +52,9 @@ private:
     uint64_t warnings_ = 0;
 };
 
-// "N things" with the noun in the singular for one: Count(1, "record").
-std::string Count(uint64_t n, const char* noun, const char* plural = nullptr);
+// "N things" with the noun in the singular for one: CountOf(1, "record").
+// In Chinese, the number and the noun's translation ("3 条记录"), which
+// carries its measure word.
+std::string CountOf(uint64_t n, const char* noun, const char* plural = nullptr);
 
 }  // namespace vkcdict

@@ -110,7 +110,7 @@ bool Accept(const DictFile& file, LoadPolicy policy, EncodingPolicy encoding,
     const uint32_t records = file.count();
     if (policy == LoadPolicy::kPartial) {
         diagnostics.Warning(file.path, 0,
-                            "working on with the " + Count(records, "record") +
+                            "working on with the " + CountOf(records, "record") +
                                 " that the loader loads (--partial)");
         return true;
     }
@@ -119,7 +119,7 @@ bool Accept(const DictFile& file, LoadPolicy policy, EncodingPolicy encoding,
                           ? std::string("not used: the loader loads no record from it")
                           : "not used: the loader does not load it completely (--partial works "
                             "on with the " +
-                                Count(records, "record") + " it loads)");
+                                CountOf(records, "record") + " it loads)");
     return false;
 }
 
@@ -456,8 +456,8 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
                            "record " + std::to_string(walk.records.size()) + " has no \"" +
                                MarkerName(walk.missing) +
                                "\" marker after this line: the load stops here, with the " +
-                               Count(walk.records.size(), "record") + " before it and not the " +
-                               Count(lost, "record") + " from here on");
+                               CountOf(walk.records.size(), "record") + " before it and not the " +
+                               CountOf(lost, "record") + " from here on");
     }
     uint64_t hidden = 0;
     if (walk.nul < bytes.size() && !utf16) {  // UTF-16's NUL bytes were named above
@@ -465,7 +465,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         diagnostics.Report(path, lines.LineOf(walk.nul), severity,
                            "NUL byte at offset " + std::to_string(walk.nul) +
                                ": the loader sees nothing after it (" +
-                               Count(hidden, "record marker") + " not seen)");
+                               CountOf(hidden, "record marker") + " not seen)");
     }
     file->complete = file->loaded && hidden == 0;
     file->closed = file->complete && HasClosingLine(dict);

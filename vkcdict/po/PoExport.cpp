@@ -266,9 +266,9 @@ int Export(const ExportOptions& o) {
     }
     if (invalid != 0 || notCarried != 0) {
         std::string summary = "vkcdict po-export: ";
-        if (notCarried != 0) summary += Count(notCarried, "record") + " with a text PO cannot hold";
+        if (notCarried != 0) summary += CountOf(notCarried, "record") + " with a text PO cannot hold";
         if (invalid != 0 && notCarried != 0) summary += ", ";
-        if (invalid != 0) summary += Count(invalid, "record") + " with invalid GBK";
+        if (invalid != 0) summary += CountOf(invalid, "record") + " with invalid GBK";
         d.Summary(summary + "; nothing written");
         // A byte that PO cannot hold is no matter of --lossy: the dictionary
         // must change.
@@ -277,10 +277,10 @@ int Export(const ExportOptions& o) {
 
     out.Write(po);
     if (!out.Commit(d)) return kFailed;
-    std::string summary = "vkcdict po-export: " + Count(f.count(), "record") + " read, " +
-                          Count(written, "entry", "entries") + " written to " + o.output;
-    if (conflicts != 0) summary += ", " + Count(conflicts, "conflict");
-    if (replaced != 0) summary += ", " + Count(replaced, "undefined sequence") + " replaced";
+    std::string summary = "vkcdict po-export: " + CountOf(f.count(), "record") + " read, " +
+                          CountOf(written, "entry", "entries") + " written to " + o.output;
+    if (conflicts != 0) summary += ", " + CountOf(conflicts, "conflict");
+    if (replaced != 0) summary += ", " + CountOf(replaced, "undefined sequence") + " replaced";
     d.Summary(summary);
     return d.findings() != 0 ? kFound : kDone;
 }

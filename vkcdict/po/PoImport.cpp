@@ -300,7 +300,7 @@ int Import(const ImportOptions& o) {
         if (!catalogue.Read(path)) return kFailed;
     }
     if (catalogue.blocking() != 0) {
-        d.Summary("vkcdict po-import: " + Count(catalogue.blocking(), "entry", "entries") +
+        d.Summary("vkcdict po-import: " + CountOf(catalogue.blocking(), "entry", "entries") +
                   " cannot be imported; nothing written");
         return kFound;
     }
@@ -325,21 +325,21 @@ int Import(const ImportOptions& o) {
     }
 
     if (!WriteDictionary(o.output, header, records, d)) return kFailed;
-    std::string summary = "vkcdict po-import: " + Count(catalogue.entries(), "entry", "entries") +
-                          " read, " + Count(records.size(), "record") + " written to " + o.output;
+    std::string summary = "vkcdict po-import: " + CountOf(catalogue.entries(), "entry", "entries") +
+                          " read, " + CountOf(records.size(), "record") + " written to " + o.output;
     if (catalogue.fuzzyLeftOut() != 0) {
-        summary += ", " + Count(catalogue.fuzzyLeftOut(), "fuzzy translation") +
+        summary += ", " + CountOf(catalogue.fuzzyLeftOut(), "fuzzy translation") +
                    " left out (--fuzzy takes them)";
     }
     if (catalogue.obsolete() != 0) {
         summary +=
-            ", " + Count(catalogue.obsolete(), "obsolete entry", "obsolete entries") + " ignored";
+            ", " + CountOf(catalogue.obsolete(), "obsolete entry", "obsolete entries") + " ignored";
     }
     if (catalogue.replaced() != 0) {
-        summary += ", " + Count(catalogue.replaced(), "character") + " replaced by '?'";
+        summary += ", " + CountOf(catalogue.replaced(), "character") + " replaced by '?'";
     }
-    if (catalogue.conflicts() != 0) summary += ", " + Count(catalogue.conflicts(), "conflict");
-    if (unnamed != 0) summary += ", " + Count(unnamed, "base record") + " without an entry";
+    if (catalogue.conflicts() != 0) summary += ", " + CountOf(catalogue.conflicts(), "conflict");
+    if (unnamed != 0) summary += ", " + CountOf(unnamed, "base record") + " without an entry";
     d.Summary(summary);
     // A lossy import is written as asked, but it is not the catalogue itself.
     return d.findings() != 0 || catalogue.replaced() != 0 ? kFound : kDone;

@@ -172,9 +172,9 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     });
 
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
-    std::string summary = "vkcdict qa: " + Count(files.size(), "file") + ", " +
-                          Count(records, "translated record") + " checked, " +
-                          Count(report.total(), "finding");
+    std::string summary = "vkcdict qa: " + CountOf(files.size(), "file") + ", " +
+                          CountOf(records, "translated record") + " checked, " +
+                          CountOf(report.total(), "finding");
     std::string perCheck;
     for (size_t k = 0; k < table.size(); ++k) {
         if (report.count(k) != 0) {
