@@ -176,14 +176,18 @@ bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& 
     return out.Commit(d);
 }
 
-// Whether the regular file at `path` (up to the dictionary size limit)
-// holds a record marker line; false when it cannot be read.
-bool FileHoldsRecordMarkerLine(const std::string& path) {
+// Whether the regular file at `path` was read (up to the dictionary size
+// limit), with whether it holds a record marker line in `*holds`.
+bool ReadMarkerLine(const std::string& path, bool* holds) {
     FileBlock block;
     bool tooLong = false;
     std::string error;
-    return path != "-" && ReadBlock(path, MaxDictionaryBytes(), &block, &tooLong, &error) &&
-           !tooLong && HoldsRecordMarkerLine(block.view());
+    if (path == "-" || !ReadBlock(path, MaxDictionaryBytes(), &block, &tooLong, &error) ||
+        tooLong) {
+        return false;
+    }
+    *holds = HoldsRecordMarkerLine(block.view());
+    return true;
 }
 
 // The command with the dictionary and the first script swapped, as the note
@@ -203,7 +207,9 @@ std::string SwappedCommand(const SubstOptions& o) {
 // A text dictionary that gave no record may be a script given first: says so
 // when it holds no record marker line and the first script does.
 void NoteSwappedArguments(const SubstOptions& o, Diagnostics& d) {
-    if (o.image || FileHoldsRecordMarkerLine(o.dict) || !FileHoldsRecordMarkerLine(o.scripts[0])) {
+    bool dictHolds = true, scriptHolds = false;
+    if (o.image || !ReadMarkerLine(o.dict, &dictHolds) || dictHolds ||
+        !ReadMarkerLine(o.scripts[0], &scriptHolds) || !scriptHolds) {
         return;
     }
     d.Note(o.dict, 0,
