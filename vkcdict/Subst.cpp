@@ -15,6 +15,7 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/Tally.h"
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/files/FileFormatHints.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/LoadedDict.h"
 #include "vkcdict/files/Output.h"
@@ -175,15 +176,57 @@ bool Rewrite(VKCStringDict* dict, const std::string& script, const std::string& 
     return out.Commit(d);
 }
 
+// Whether the regular file at `path` was read (up to the dictionary size
+// limit), with whether it holds a record marker line in `*holds`.
+bool ReadMarkerLine(const std::string& path, bool* holds) {
+    FileBlock block;
+    bool tooLong = false;
+    std::string error;
+    if (path == "-" || !ReadBlock(path, MaxDictionaryBytes(), &block, &tooLong, &error) ||
+        tooLong) {
+        return false;
+    }
+    *holds = HoldsRecordMarkerLine(block.view());
+    return true;
+}
+
+// The command with the dictionary and the first script swapped, as the note
+// on swapped arguments shows it.
+std::string SwappedCommand(const SubstOptions& o) {
+    std::string command = "vkcdict subst " + o.scripts[0] + " " + o.dict;
+    for (size_t i = 1; i < o.scripts.size(); ++i) command += " " + o.scripts[i];
+    if (!o.output.empty()) command += " -o " + o.output;
+    if (!o.directory.empty()) command += " -d " + o.directory;
+    if (o.inPlace) command += " --in-place";
+    if (o.backupGiven) command += " --backup " + o.backup;
+    if (o.partial) command += " --partial";
+    if (o.allowNonGbk) command += " --allow-non-gbk";
+    return command;
+}
+
+// A text dictionary that gave no record may be a script given first: says so
+// when it holds no record marker line and the first script does.
+void NoteSwappedArguments(const SubstOptions& o, Diagnostics& d) {
+    bool dictHolds = true, scriptHolds = false;
+    if (o.image || !ReadMarkerLine(o.dict, &dictHolds) || dictHolds ||
+        !ReadMarkerLine(o.scripts[0], &scriptHolds) || !scriptHolds) {
+        return;
+    }
+    d.Note(o.dict, 0,
+           "no line here begins with the record marker, but the first script holds record "
+           "markers: the dictionary comes first, as in: " +
+               SwappedCommand(o));
+}
+
 int RunSubst(const SubstOptions& options) {
     Diagnostics d;
     std::vector<std::string> targets;
     if (!PlanOutputs(options, d, &targets)) return kFailed;
     LoadedDict dict;
-    if (!dict.Open(options.dict, options.image, PolicyFor(options.partial), d,
-                   WritingPolicy(options.allowNonGbk))) {
-        return kFailed;
-    }
+    const bool opened = dict.Open(options.dict, options.image, PolicyFor(options.partial), d,
+                                  WritingPolicy(options.allowNonGbk));
+    if (!opened || dict.dict()->count == 0) NoteSwappedArguments(options, d);
+    if (!opened) return kFailed;
 
     const bool progress = StderrIsTerminal();
     bool failed = false;

@@ -171,5 +171,64 @@ TEST_F(Vkcdict, SubstRewritesManyScriptsIntoAFolderOrInPlace) {
     }
 }
 
+// A script given where the dictionary belongs gets a note with the command
+// in the right order, only when the first file holds no record marker line
+// and the second does; the command's result stays as it was.
+TEST_F(Vkcdict, SubstNotesAScriptGivenBeforeTheDictionary) {
+    const std::string dict = Dict({{"a", "1", ""}});
+    std::string lfDict = dict;  // a dictionary saved with LF line breaks
+    for (size_t at = lfDict.find("\r\n"); at != std::string::npos; at = lfDict.find("\r\n", at)) {
+        lfDict.erase(at, 1);
+    }
+    const std::string script = "[a] \"b\"";
+    const std::string marker = "mirok_res_No.0\r\n";
+    struct Row {
+        const char* name;
+        std::string first, second;
+        std::vector<std::string> options;
+        int status;
+        std::string note;  // the note's message, or empty for none
+    };
+    const std::string swap = "the dictionary comes first, as in: vkcdict subst ";
+    const std::vector<Row> rows = {
+        {"swapped", script, dict, {"-o", "out.txt"}, 2, swap + "2nd 1st -o out.txt"},
+        {"swapped, the second with LF breaks",
+         script,
+         lfDict,
+         {"-o", "out.txt"},
+         2,
+         swap + "2nd 1st -o out.txt"},
+        {"swapped, in place and partial",
+         script,
+         dict,
+         {"--in-place", "--backup", ".b", "--partial"},
+         0,
+         swap + "2nd 1st --in-place --backup .b --partial"},
+        {"in order", dict, script, {"-o", "out.txt"}, 0, ""},
+        {"two scripts", script, script, {"-o", "out.txt"}, 2, ""},
+        {"the first a dictionary with LF breaks", lfDict, dict, {"-o", "out.txt"}, 2, ""},
+        // The marker word at the very first byte still marks a dictionary.
+        {"the first a broken dictionary", marker, dict, {"-o", "out.txt"}, 2, ""},
+        {"the marker word inside a line only", script, "x " + marker, {"-o", "out.txt"}, 2, ""},
+    };
+    for (const Row& row : rows) {
+        Write("1st", row.first);
+        Write("2nd", row.second);
+        std::vector<std::string> args = {"subst", "1st", "2nd"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, row.status) << row.name << "\n" << r.err;
+        const size_t note = r.err.find("1st: note: ");
+        if (row.note.empty()) {
+            EXPECT_EQ(note, std::string::npos) << row.name << "\n" << r.err;
+        } else {
+            ASSERT_NE(note, std::string::npos) << row.name << "\n" << r.err;
+            const std::string line = r.err.substr(note, r.err.find('\n', note) - note);
+            EXPECT_EQ(line.substr(line.size() - std::min(line.size(), row.note.size())), row.note)
+                << row.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vkcdicttest

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "dict/BinaryFormat.h"
 #include "dict/GbkCodec.h"
 #include "dict/TextFormat.h"
 
@@ -100,5 +101,39 @@ std::string LineBreakHint(std::string_view bytes, const std::string& path) {
            "sed -i 's/\\r*$/\\r/' " +
            path + " (or unix2dos " + path + ", from the dos2unix package or Git for Windows)";
 }
+
+bool HoldsRecordMarkerLine(std::string_view bytes) {
+    // The record marker less its CR LF.
+    const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
+    if (bytes.substr(0, word.size()) == word) return true;
+    for (size_t at = bytes.find(word); at != std::string_view::npos;
+         at = bytes.find(word, at + 1)) {
+        if (at > 0 && bytes[at - 1] == '\n') return true;
+    }
+    return false;
+}
+
+bool LooksLikeImage(std::string_view head, uint64_t size) {
+    using namespace binaryformat;
+    if (head.size() < kHeadSize + kRecordSize || size > textformat::kMaxDataSize) return false;
+    const auto word = [head](uint64_t offset) {
+        return DecodeWord(reinterpret_cast<const unsigned char*>(head.data() + offset));
+    };
+    if (word(kFormatWordOffset) != kFormatWord) return false;
+    const uint64_t records = word(kRecordCountOffset);
+    const uint64_t block = kHeadSize + kRecordSize * records;
+    if (records == 0 || block > size) return false;
+    // The first record's texts, as the loader checks every record's.
+    for (unsigned text = 0; text < 3; ++text) {
+        const uint64_t offset = word(kHeadSize + (kEngOffsetWord + text) * kWordSize);
+        const uint64_t length = word(kHeadSize + (kEngLengthWord + text) * kWordSize);
+        if (offset + length > size - block) return false;
+    }
+    return true;
+}
+
+const char kImageHint[] =
+    "the file looks like a binary dictionary image (its head and first record are an image's); "
+    "add --image to read it as one";
 
 }  // namespace vkcdict

@@ -1,10 +1,13 @@
 // Why a dictionary file might not be what the loader reads: GBK text
 // (code page 936) with CR LF line breaks. A file saved as UTF-16 or UTF-8, or
-// with LF line breaks, loads nothing or loads texts that are not GBK; these
-// hints say what the file looks like instead and how to convert it, so that
-// one message replaces what would otherwise be a row of errors.
+// with LF line breaks, loads nothing or loads texts that are not GBK; a binary
+// image read as text loads nothing; a script given where the dictionary
+// belongs holds no record. These hints say what the file looks like instead
+// and what to do, so that one message replaces what would otherwise be a row
+// of errors.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,5 +28,27 @@ std::string EncodingHint(std::string_view bytes, const std::string& path, bool* 
 // "the file uses LF line breaks ..." with the command that converts `path`,
 // when the record marker word follows a bare LF and never CR LF; else empty.
 std::string LineBreakHint(std::string_view bytes, const std::string& path);
+
+// Whether `bytes` hold a line that begins with the record marker word
+// "mirok_res_No.": at the first byte, or after a line feed (with or without
+// its CR). Every dictionary text file holds one, whatever its line breaks or
+// its other faults; a script has no reason to.
+bool HoldsRecordMarkerLine(std::string_view bytes);
+
+// The bytes of a file's head that LooksLikeImage reads.
+constexpr size_t kImageHeadBytes = 32;
+
+// Whether a file of `size` bytes that begins with `head` (its first
+// kImageHeadBytes bytes, or all of a shorter file) looks like the binary
+// image that the library's image loader reads: the format word, a record
+// count of at least 1 whose record table fits in the file, a file within the
+// loader's size limit, and a first record whose three texts lie inside the
+// text block behind the table. A text file never passes: its second byte
+// would be a NUL, behind which the text loader sees nothing.
+bool LooksLikeImage(std::string_view head, uint64_t size);
+
+// The note for a file that the text loader could not use and that
+// LooksLikeImage: it takes --image.
+extern const char kImageHint[];
 
 }  // namespace vkcdict

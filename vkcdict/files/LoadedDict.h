@@ -14,7 +14,8 @@ class LoadedDict {
 public:
     // False, reported, when the file cannot be read, (an image) the loader
     // refuses it, or (a text file) OpenDictionary refuses it under `policy`
-    // and `encoding`.
+    // and `encoding`. A text file that gives no record, refused or not, gets
+    // a note to add --image when it looks like a binary image.
     bool Open(const std::string& path, bool image, LoadPolicy policy, Diagnostics& diagnostics,
               EncodingPolicy encoding = EncodingPolicy::kReport);
 

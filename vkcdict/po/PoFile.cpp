@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "dict/GbkChar.h"
+
 namespace po {
 
 uint64_t Text::LineOf(size_t offset) const {
@@ -89,8 +91,8 @@ public:
         if (LooksLikeUtf16(bytes)) {
             line_ = 1;
             return Fail(
-                "the file looks like UTF-16; a PO file must be UTF-8 (iconv -f UTF-16 -t UTF-8 "
-                "converts it)");
+                "the file looks like UTF-16; a PO file must be UTF-8 or GBK (iconv -f UTF-16 -t "
+                "UTF-8 converts it)");
         }
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         size_t at = 0;
@@ -122,6 +124,11 @@ private:
             return true;
         }
         if (entry_.str.empty()) return Fail("msgid without msgstr");
+        if (entry_.IsHeader() && !entry_.obsolete) {
+            std::string name;
+            const Charset charset = HeaderCharset(entry_, &name);
+            gbk_ = charset == Charset::kGbk || charset == Charset::kGb18030;
+        }
         if (!visit_(entry_)) return false;
         entry_.Clear();
         open_ = nullptr;
@@ -244,7 +251,7 @@ private:
         std::string& out = text->value;
         size_t i = 1;
         for (;;) {
-            const size_t stop = s.find_first_of("\"\\", i);
+            const size_t stop = QuoteOrEscape(s, i);
             if (stop == std::string_view::npos) return Fail("a string without its closing quote");
             out.append(s.data() + i, stop - i);
             i = stop + 1;
@@ -315,11 +322,23 @@ private:
         return true;
     }
 
+    // The first '"' or '\\' at or after `from` that is a character of its
+    // own (in GBK, not the trail byte of a double-byte character).
+    size_t QuoteOrEscape(std::string_view s, size_t from) const {
+        if (!gbk_) return s.find_first_of("\"\\", from);
+        for (size_t at = from; at < s.size();) {
+            if (s[at] == '"' || s[at] == '\\') return at;
+            at += gbk::CharLength(s.data() + at, s.size() - at);
+        }
+        return std::string_view::npos;
+    }
+
     const std::function<bool(const Entry&)>& visit_;
     ParseError* error_;
     Entry entry_;
     Text* open_ = nullptr;  // the string that a string line continues
     uint64_t line_ = 0;
+    bool gbk_ = false;  // the header declared a charset of the GBK family
 };
 
 void AppendString(std::string_view keyword, std::string_view value, std::string* out) {
@@ -352,6 +371,22 @@ void AppendComments(const char* prefix, const std::vector<std::string>& lines, s
 }
 
 }  // namespace
+
+Charset HeaderCharset(const Entry& header, std::string* name) {
+    const std::string& text = header.str.empty() ? std::string() : header.str[0].value;
+    name->clear();
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t at = lower.find("charset=");
+    if (at == std::string::npos) return Charset::kUtf8;
+    const size_t from = at + 8;
+    *name = text.substr(from, text.find_first_of(" ;\r\n", from) - from);
+    for (char& c : *name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (*name == "UTF-8" || *name == "ASCII" || *name == "CHARSET") return Charset::kUtf8;
+    if (*name == "GBK" || *name == "GB2312") return Charset::kGbk;
+    if (*name == "GB18030") return Charset::kGb18030;
+    return Charset::kOther;
+}
 
 bool LooksLikeUtf16(std::string_view bytes) {
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") return true;

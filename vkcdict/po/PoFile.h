@@ -11,6 +11,11 @@
 // byte order mark. It checks the order of keywords and stops at the first
 // error with its line: an escape over one byte's value, a line that is no PO
 // syntax (shown safely), a file in UTF-16.
+//
+// Once the header declares a charset of the GBK family, the strings that
+// follow are read by the GBK rule (dict/GbkChar.h), as gettext reads them: a
+// double-byte character whose trail byte is '\\' (0x5C) is a character, not
+// an escape.
 #pragma once
 
 #include <cstddef>
@@ -61,6 +66,19 @@ struct ParseError {
     uint64_t line;
     std::string message;
 };
+
+// What a catalogue's header says its strings are.
+enum class Charset {
+    kUtf8,     // UTF-8, ASCII, the template's "CHARSET", or no charset at all
+    kGbk,      // GBK or GB2312 (a subset of GBK): GBK bytes
+    kGb18030,  // GBK bytes too, where its four-byte characters lie outside GBK
+    kOther,
+};
+
+// The charset that the header `entry`'s msgstr declares ("charset=" in its
+// Content-Type, any case), with the name as written, upper-cased, in `*name`
+// (empty when none is declared).
+Charset HeaderCharset(const Entry& header, std::string* name);
 
 // Reads a whole catalogue, handing each complete entry (header and obsolete
 // entries included) to `visit`, which may return false to stop the read (the

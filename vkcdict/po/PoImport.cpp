@@ -3,12 +3,15 @@
 // Writes the entries of gettext catalogues (UTF-8) as a dictionary text
 // file: msgid the ENG text, msgstr the CHI text, translator comments the
 // remark, all converted to GBK as vkcdict/po/PoText.h says. A msgctxt is the
-// record number that po-export gave a key held by several records.
+// record number that po-export gave a key held by several records. A
+// catalogue whose header declares GBK, GB2312 or GB18030 holds GBK bytes
+// already: they are taken as they are, each checked to be GBK characters.
 //   - The header, obsolete entries and "#:" / "#." comments are not read.
 //   - Fuzzy translations are left out (the record keeps an empty CHI text)
 //     and counted, as msgfmt leaves them out; --fuzzy takes them.
 //   - A plural entry, a character GBK lacks (unless --lossy, which writes
-//     '?'), or a text that would not load back stop the import: every one is
+//     '?'; in a GBK catalogue, bytes that are no GBK character, --lossy or
+//     not), or a text that would not load back stop the import: every one is
 //     reported with FILE.po:LINE and nothing is written. An import that
 //     replaced characters is written, counts them and exits 1.
 //   - Entries of one key in several files combine as merge combines records.
@@ -18,7 +21,6 @@
 // record's CHI text, keys that the base lacks are added at their sorted
 // places, and base records that no entry names are reported.
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -74,6 +76,7 @@ public:
             return false;
         }
         path_ = &path;
+        charset_ = po::Charset::kUtf8;  // until a header says otherwise
         po::ParseError error{};
         if (!po::Parse(
                 bytes, [this](const po::Entry& e) { return Take(e); }, &error)) {
@@ -132,15 +135,13 @@ private:
     }
 
     bool Header(const po::Entry& e) {
-        const std::string& text = e.str[0].value;
-        const size_t at = text.find("charset=");
-        if (at == std::string::npos) return true;
-        std::string charset = text.substr(at + 8, text.find_first_of(" ;\n", at) - at - 8);
-        for (char& c : charset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (charset == "UTF-8" || charset == "ASCII" || charset == "CHARSET") return true;
+        std::string name;
+        charset_ = po::HeaderCharset(e, &name);
+        if (charset_ != po::Charset::kOther) return true;
         d_.Error(*path_, e.line,
-                 "the catalogue is in " + charset +
-                     "; only UTF-8 is read (msgconv -t UTF-8 converts it)");
+                 "the catalogue is in " + name +
+                     "; only UTF-8 and GBK (also as GB2312 or GB18030) are read (msgconv -t UTF-8 "
+                     "converts it)");
         return false;
     }
 
@@ -159,18 +160,46 @@ private:
         d_.Error(*path_, line, message);
     }
 
+    // The bytes as \xNN each.
+    static std::string Hex(std::string_view bytes) {
+        std::string hex;
+        for (unsigned char b : bytes) {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "\\x%02X", b);
+            hex += byte;
+        }
+        return hex;
+    }
+
+    // Reports a text's first sequence that is no GBK character, in a
+    // catalogue of the GBK family.
+    void ReportGbk(const std::string& text, const gbk::ConversionError& error, uint64_t line) {
+        uint32_t codePoint = 0;
+        const std::string_view rest = std::string_view(text).substr(error.offset);
+        if (charset_ == po::Charset::kGb18030 && po::Gb18030FourByte(rest, &codePoint)) {
+            // Its bytes, and its code point when reckoned: "\x94\x39\xFC\x36 (U+1F600)".
+            std::string character = Hex(rest.substr(0, 4));
+            if (codePoint != 0) {
+                char code[16];
+                std::snprintf(code, sizeof code, " (U+%04X)", static_cast<unsigned>(codePoint));
+                character += code;
+            }
+            Block(line, "a GB18030 four-byte character, which GBK lacks: " + character);
+            return;
+        }
+        Block(line, "bytes that are no GBK character: " + Hex(rest.substr(0, error.length)));
+    }
+
     // Reports a text's first character that cannot be converted.
     void ReportConversion(const std::string& text, const gbk::ConversionError& error,
                           uint64_t line) {
+        if (charset_ != po::Charset::kUtf8) {
+            ReportGbk(text, error, line);
+            return;
+        }
         if (error.codePoint == 0xFFFFFFFF) {
-            std::string hex;
-            for (size_t k = 0; k < error.length; ++k) {
-                char byte[8];
-                std::snprintf(byte, sizeof byte, "\\x%02X",
-                              static_cast<unsigned char>(text[error.offset + k]));
-                hex += byte;
-            }
-            Block(line, "invalid UTF-8: " + hex);
+            Block(line, "invalid UTF-8: " +
+                            Hex(std::string_view(text).substr(error.offset, error.length)));
             return;
         }
         char code[16];
@@ -179,9 +208,16 @@ private:
                         ") has no GBK code" + (options_.lossy ? "" : " (--lossy writes '?')"));
     }
 
+    // A catalogue's text as GBK dictionary text, by its charset.
+    bool FromCatalogue(const std::string& text, bool lossy, std::string* out,
+                       gbk::ConversionError* error) {
+        return charset_ == po::Charset::kUtf8 ? po::FromPoText(text, lossy, out, error, &replaced_)
+                                              : po::FromGbkPoText(text, out, error);
+    }
+
     bool Convert(const po::Text& text, bool lossy, std::string* out) {
         gbk::ConversionError error{};
-        if (po::FromPoText(text.value, lossy, out, &error, &replaced_)) return true;
+        if (FromCatalogue(text.value, lossy, out, &error)) return true;
         ReportConversion(text.value, error, text.LineOf(error.offset));
         return false;
     }
@@ -193,7 +229,7 @@ private:
             joined += e.comments[k];
         }
         gbk::ConversionError error{};
-        if (po::FromPoText(joined, options_.lossy, out, &error, &replaced_)) return true;
+        if (FromCatalogue(joined, options_.lossy, out, &error)) return true;
         const size_t line = static_cast<size_t>(
             std::count(joined.begin(), joined.begin() + static_cast<long>(error.offset), '\n'));
         ReportConversion(joined, error, e.commentLines[line]);
@@ -235,6 +271,7 @@ private:
     Diagnostics& d_;
     bool terminal_;
     const std::string* path_ = nullptr;
+    po::Charset charset_ = po::Charset::kUtf8;  // of the catalogue being read
     std::vector<Imported> records_;
     std::unordered_map<std::string, size_t> index_;
     uint64_t blocking_ = 0, entries_ = 0, fuzzyLeftOut_ = 0, obsolete_ = 0, conflicts_ = 0;
@@ -350,14 +387,15 @@ int Import(const ImportOptions& o) {
 void AddPoImportCommand(Command& command) {
     auto options = std::make_shared<ImportOptions>();
     command.Purpose("Write gettext PO files as a dictionary text file");
-    command.Arguments("FILE", &options->files, "PO files in UTF-8").Required();
+    command.Arguments("FILE", &options->files, "PO files in UTF-8 or GBK").Required();
     command.Option("-o,--output", &options->output, "the dictionary to write")
         .TypeName("FILE")
         .Required();
     command.Option("--base", &options->base, "put the translations into this dictionary's records")
         .TypeName("DICT");
     command.Flag("--fuzzy", &options->fuzzy, "take fuzzy translations too");
-    command.Flag("--lossy", &options->lossy, "write '?' for characters GBK lacks");
+    command.Flag("--lossy", &options->lossy,
+                 "write '?' for characters GBK lacks (in a UTF-8 catalogue)");
     AddPartialFlag(command, &options->partial);
     AddNonGbkFlag(command, &options->allowNonGbk);
     AddForceFlag(command);

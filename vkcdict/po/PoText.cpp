@@ -86,4 +86,39 @@ bool FromPoText(std::string_view text, bool lossy, std::string* out, gbk::Conver
     }
 }
 
+bool FromGbkPoText(std::string_view text, std::string* out, gbk::ConversionError* error) {
+    gbk::ConversionError first{};
+    if (gbk::CountUndefined(text.data(), text.size(), &first) != 0) {
+        if (error != nullptr) *error = first;
+        return false;
+    }
+    out->clear();
+    out->reserve(text.size());
+    // An LF is never a GBK trail byte, so every one is a line break.
+    for (size_t at = 0;;) {
+        const size_t lf = text.find('\n', at);
+        out->append(text.substr(at, lf == std::string_view::npos ? lf : lf - at));
+        if (lf == std::string_view::npos) return true;
+        out->append("\r\n");
+        at = lf + 1;
+    }
+}
+
+bool Gb18030FourByte(std::string_view bytes, uint32_t* codePoint) {
+    if (bytes.size() < 4) return false;
+    const auto byte = [bytes](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
+    const auto high = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+    if (!high(byte(0)) || !digit(byte(1)) || !high(byte(2)) || !digit(byte(3))) return false;
+    // Four-byte codes count up from 81 30 81 30; 90 30 81 30 is U+10000.
+    const uint32_t linear =
+        ((static_cast<uint32_t>(byte(0) - 0x81) * 10 + (byte(1) - 0x30)) * 126 + (byte(2) - 0x81)) *
+            10 +
+        (byte(3) - 0x30);
+    constexpr uint32_t kFirstSupplementary = 189000;  // the linear number of 90 30 81 30
+    const uint32_t supplementary = linear - kFirstSupplementary + 0x10000;
+    *codePoint = linear >= kFirstSupplementary && supplementary <= 0x10FFFF ? supplementary : 0;
+    return true;
+}
+
 }  // namespace po

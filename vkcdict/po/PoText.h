@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,5 +47,20 @@ bool ToPoText(std::string_view gbkText, Edges edges, bool lossy, std::string* ou
 // each becomes '?' and is counted in `*replaced` (added to).
 bool FromPoText(std::string_view poText, bool lossy, std::string* out, gbk::ConversionError* error,
                 size_t* replaced);
+
+// The text of a catalogue in GBK (po::Charset::kGbk or kGb18030) to GBK
+// dictionary text: the bytes stay, each LF becomes CR LF (a CR stays a CR);
+// the break symbols do not exist in GBK. False, with `*out` unspecified, when
+// the text holds a sequence that is no GBK character (dict/GbkCodec.h's rule),
+// with `*error` giving the first one's offset and length in `poText`. Nothing
+// is ever replaced: bytes are not guessed at.
+bool FromGbkPoText(std::string_view poText, std::string* out, gbk::ConversionError* error);
+
+// Whether a GB18030 four-byte character (lead 0x81-0xFE, 0x30-0x39,
+// 0x81-0xFE, 0x30-0x39) begins `bytes`. `*codePoint` is then its code point
+// when it is one of the supplementary planes' (lead 0x90-0xE3, reckoned
+// algorithmically), else 0 (the Basic Multilingual Plane's four-byte codes
+// follow a table).
+bool Gb18030FourByte(std::string_view bytes, uint32_t* codePoint);
 
 }  // namespace po

@@ -462,6 +462,103 @@ TEST_F(PoCommand, ImportTableOfPoFeatures) {
     }
 }
 
+// Catalogues whose header declares a charset of the GBK family: their bytes
+// are taken as they are, LF a line break, and the first sequence that is no
+// GBK character stops the import with its line and bytes, --lossy or not.
+TEST_F(PoCommand, ImportTableOfGbkCatalogues) {
+    struct Row {
+        const char* name;
+        const char* charset;
+        std::string entries;
+        std::vector<std::string> options;
+        int status;
+        std::string message;
+        std::vector<Record> records;
+    };
+    const std::vector<Row> rows = {
+        {"GBK: a trail byte 0x5C before the closing quote, comments",
+         "GBK",
+         "# \xBF\xAA\n# r\nmsgid \"\xCA\xBC\\n\xBF\xAA\"\nmsgstr \"\x95\x5C\"\n",
+         {},
+         0,
+         "",
+         {{"\xCA\xBC\r\n\xBF\xAA", "\x95\x5C", "\xBF\xAA\r\nr"}}},
+        {"gb2312 in lower case, an escaped CR",
+         "gb2312",
+         "msgid \"a\"\nmsgstr \"\xBF\xAA\\r\"\n",
+         {},
+         0,
+         "",
+         {{"a", "\xBF\xAA\r", ""}}},
+        {"GB18030 holding GBK bytes only",
+         "GB18030",
+         "msgid \"b\"\nmsgstr \"\x80\xCA\xBC\"\n",
+         {},
+         0,
+         "",
+         {{"b", "\x80\xCA\xBC", ""}}},
+        {"GBK: an undefined byte",
+         "GBK",
+         "msgid \"a\"\nmsgstr \"\"\n\"x\xFF\"\n",
+         {},
+         1,
+         "p.po:6: error: bytes that are no GBK character: \\xFF\n",
+         {}},
+        {"GBK: a user-defined pair in a comment, --lossy",
+         "GBK",
+         "# ok\n# \xA1\x40\nmsgid \"a\"\nmsgstr \"\"\n",
+         {"--lossy"},
+         1,
+         "p.po:5: error: bytes that are no GBK character: \\xA1\\x40\n",
+         {}},
+        {"GBK: a four-byte sequence",
+         "GBK",
+         "msgid \"a\"\nmsgstr \"\x94\x39\xFC\x36\"\n",
+         {},
+         1,
+         "p.po:5: error: bytes that are no GBK character: \\x94\n",
+         {}},
+        {"GB18030: a supplementary character",
+         "gb18030",
+         "msgid \"a\"\nmsgstr \"\x94\x39\xFC\x36\"\n",
+         {},
+         1,
+         "p.po:5: error: a GB18030 four-byte character, which GBK lacks: \\x94\\x39\\xFC\\x36 "
+         "(U+1F600)\n",
+         {}},
+        {"GB18030: a four-byte code of the Basic Multilingual Plane",
+         "GB18030",
+         "msgid \"\x81\x30\x81\x30\"\nmsgstr \"\"\n",
+         {},
+         1,
+         "p.po:4: error: a GB18030 four-byte character, which GBK lacks: \\x81\\x30\\x81\\x30\n",
+         {}},
+        {"another charset",
+         "ISO-8859-1",
+         "msgid \"a\"\nmsgstr \"\"\n",
+         {},
+         2,
+         "p.po:1: error: the catalogue is in ISO-8859-1",
+         {}},
+    };
+    for (const Row& row : rows) {
+        testutil::RemoveFile(File("o.txt"));
+        Write("p.po", std::string("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=") +
+                          row.charset + "\\n\"\n\n" + row.entries);
+        std::vector<std::string> args = {"po-import", File("p.po"), "-o", File("o.txt")};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        EXPECT_EQ(Run(args), row.status) << row.name << "\n" << Err();
+        const size_t shown = Err().find(row.message);
+        EXPECT_NE(shown, std::string::npos) << row.name << "\n" << Err();
+        if (row.status != 0) {
+            EXPECT_FALSE(testutil::Exists(File("o.txt"))) << row.name;
+        } else {
+            Write("want.txt", DictionaryText(row.records));
+            EXPECT_EQ(Body("o.txt"), Body("want.txt")) << row.name;
+        }
+    }
+}
+
 TEST_F(PoCommand, ImportIntoABase) {
     Write("base.txt", DictionaryText({{"c", "", "rc"}, {"a", "\xBF\xAA", "ra"}, {"e", "", ""}}));
     Write("p.po", kHeader +
@@ -599,6 +696,33 @@ TEST_F(PoCommand, GettextReadsEveryByteAsTheReaderDoes) {
     EXPECT_EQ(ours.size(), records.size());
     ASSERT_EQ(theirs.size(), ours.size());
     for (size_t k = 0; k < ours.size(); ++k) EXPECT_EQ(theirs[k], ours[k]);
+}
+
+// gettext's own conversion of an export to GBK imports as the export itself:
+// every GBK character (trail bytes 0x5C among them), line breaks inside texts
+// and remarks of several lines, read as gettext reads them.
+TEST_F(PoCommand, ImportsWhatMsgconvWritesInGbk) {
+    if (!Have("msgconv", {"--version"})) GTEST_SKIP() << "gettext's tools are not installed";
+    std::vector<Record> records;
+    const std::vector<std::string>& all = GbkCharacters();
+    for (size_t k = 0; k < all.size(); k += 64) {
+        std::string chunk;
+        for (size_t j = k; j < std::min(k + 64, all.size()); ++j) chunk += all[j];
+        const std::string half = chunk.substr(0, chunk.size() / 4 * 2);  // whole characters
+        records.push_back(
+            {"gbk " + std::to_string(k) + " " + half, half + "\r\n" + chunk, "r\r\n" + chunk});
+    }
+    std::sort(records.begin(), records.end(),
+              [](const Record& a, const Record& b) { return a.eng < b.eng; });
+    Write("d.txt", DictionaryText(records));
+    ASSERT_EQ(Run({"po-export", File("d.txt"), "-o", File("u.po")}), 0) << Err();
+    ASSERT_EQ(testutil::RunProgram("msgconv", {"-t", "GBK", "-o", File("g.po"), File("u.po")}, "",
+                                   File("out"), File("err")),
+              0)
+        << Err();
+    ASSERT_NE(ReadBytes(File("g.po")).find("charset=GBK"), std::string::npos);
+    ASSERT_EQ(Run({"po-import", File("g.po"), "-o", File("back.txt")}), 0) << Err();
+    EXPECT_EQ(Body("back.txt"), Body("d.txt"));
 }
 
 }  // namespace
