@@ -180,11 +180,11 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     std::string perCheck;
     for (size_t k = 0; k < table.size(); ++k) {
         if (report.count(k) != 0) {
-            perCheck += (perCheck.empty() ? ": " : ", ") + std::string(table[k].id) + " " +
+            perCheck += (perCheck.empty() ? "" : ", ") + std::string(table[k].id) + " " +
                         std::to_string(report.count(k));
         }
     }
-    d.Summary(summary + perCheck);
+    d.Summary(perCheck.empty() ? summary : Tr("{1}: {2}", {summary, perCheck}));
     if (!written) {
         d.Error("", 0, Tr("qa: cannot write the findings"));
         return kFailed;
