@@ -23,13 +23,14 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/DictFile.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
 namespace {
 
 std::string RecordName(const DictFile& f, uint32_t i) {
-    return "record " + std::to_string(i) + " (line " + std::to_string(f.lines[i]) + ")";
+    return Tr("record {1} (line {2})", {std::to_string(i), std::to_string(f.lines[i])});
 }
 
 // For each record, the first record (in file order) with the same ENG text,
@@ -76,37 +77,57 @@ void CheckLookups(DictFile& f, Diagnostics& d, bool terminal) {
         const std::string_view eng(r.eng, r.engLen);
         if (nextOutOfPlace < outOfPlace.size() && outOfPlace[nextOutOfPlace] == i) {
             ++nextOutOfPlace;
-            d.Error(f.path, f.lines[i],
-                    "record " + std::to_string(i) + " is out of place: its ENG text " +
-                        Quote(r.eng, r.engLen, terminal) + " sorts before that of " +
-                        RecordName(f, i - 1) +
-                        "; lookups need ascending keys (vkcdict sort puts them in order)");
+            d.Error(
+                f.path, f.lines[i],
+                Tr("record {1} is out of place: its ENG text {2} sorts before that of {3}; "
+                   "lookups need ascending keys (vkcdict sort puts them in order)",
+                   {std::to_string(i), Quote(r.eng, r.engLen, terminal), RecordName(f, i - 1)}));
         }
         if (first[i] != i) {
             const StringEntry& twin = entries[first[i]];
             const bool same =
                 std::string_view(twin.chi, twin.chiLen) == std::string_view(r.chi, r.chiLen);
+            const std::string index = std::to_string(i);
+            const std::string eng = Quote(r.eng, r.engLen, terminal);
+            const std::string twinName = RecordName(f, first[i]);
             d.Error(f.path, f.lines[i],
-                    "duplicate key: record " + std::to_string(i) + " repeats the ENG text " +
-                        Quote(r.eng, r.engLen, terminal) + " of " + RecordName(f, first[i]) +
-                        "; the translations " + (same ? "are the same" : "differ"));
+                    same ? Tr("duplicate key: record {1} repeats the ENG text {2} of {3}; the "
+                              "translations are the same",
+                              {index, eng, twinName})
+                         : Tr("duplicate key: record {1} repeats the ENG text {2} of {3}; the "
+                              "translations differ",
+                              {index, eng, twinName}));
         }
         const StringEntry* found = f.dict->FindStringA(r.eng);
         if (found == &r) continue;
-        std::string message = "record " + std::to_string(i) + " is never found: a lookup of " +
-                              Quote(r.eng, r.engLen, terminal) + " returns ";
-        message +=
-            found == nullptr ? "no record" : RecordName(f, static_cast<uint32_t>(found - entries));
+        // "record N is never found: a lookup of TEXT returns WHAT", then why.
+        const std::string index = std::to_string(i);
+        const std::string text = Quote(r.eng, r.engLen, terminal);
+        const std::string what = found == nullptr
+                                     ? std::string(Tr("no record"))
+                                     : RecordName(f, static_cast<uint32_t>(found - entries));
+        std::string message;
         if (!eng.empty() && (eng.front() == ' ' || eng.back() == ' ')) {
-            message += ": every lookup trims the blanks at either end of its text";
+            message =
+                Tr("record {1} is never found: a lookup of {2} returns {3}: every lookup "
+                   "trims the blanks at either end of its text",
+                   {index, text, what});
         } else if (found != nullptr && std::string_view(found->eng, found->engLen) == eng) {
-            message += ", its duplicate";
+            message = Tr("record {1} is never found: a lookup of {2} returns {3}, its duplicate",
+                         {index, text, what});
         } else if (!outOfPlace.empty()) {
             const uint32_t moved = nearestOutOfPlace(i);
-            message += moved == i ? ": it is out of place"
-                                  : ": " + RecordName(f, moved) + " is out of place";
+            message = moved == i ? Tr("record {1} is never found: a lookup of {2} returns {3}: "
+                                      "it is out of place",
+                                      {index, text, what})
+                                 : Tr("record {1} is never found: a lookup of {2} returns {3}: "
+                                      "{4} is out of place",
+                                      {index, text, what, RecordName(f, moved)});
         } else {
-            message += ": the records are not in ascending order of their ENG texts";
+            message =
+                Tr("record {1} is never found: a lookup of {2} returns {3}: the records are "
+                   "not in ascending order of their ENG texts",
+                   {index, text, what});
         }
         d.Error(f.path, f.lines[i], message);
     }
@@ -116,18 +137,20 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
                 uint64_t* untranslated) {
     for (uint32_t i = 0; i < f.count(); ++i) {
         const StringEntry& r = f.record(i);
-        const auto name = [i] { return "record " + std::to_string(i); };
+        const std::string index = std::to_string(i);
         if (!scriptscan::IsLookedUp(r.engLen)) {
-            d.Warning(f.path, f.lines[i],
-                      name() + ": ENG text of " + std::to_string(r.engLen) +
-                          " bytes: the substitution never looks up texts of " +
-                          std::to_string(scriptscan::kLookupLimit) + " bytes or more");
+            d.Warning(
+                f.path, f.lines[i],
+                Tr("record {1}: ENG text of {2} bytes: the substitution never looks up "
+                   "texts of {3} bytes or more",
+                   {index, std::to_string(r.engLen), std::to_string(scriptscan::kLookupLimit)}));
         }
         if (r.chiLen == 0) {
             ++*untranslated;
             if (options.listUntranslated) {
                 d.Note(f.path, f.lines[i],
-                       name() + ": empty translation of " + Quote(r.eng, r.engLen, terminal));
+                       Tr("record {1}: empty translation of {2}",
+                          {index, Quote(r.eng, r.engLen, terminal)}));
             }
             continue;
         }
@@ -142,11 +165,14 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
         gbk::ConversionError firstError{};
         const size_t invalid = gbk::CountUndefined(r.chi, r.chiLen, &firstError);
         if (invalid != 0) {
+            const std::string at = std::to_string(firstError.offset);
+            const std::string bytes = HexBytes(r.chi + firstError.offset, firstError.length);
             d.Error(f.path, f.lines[i],
-                    name() + ": invalid GBK in the CHI text at byte " +
-                        std::to_string(firstError.offset) + ": " +
-                        HexBytes(r.chi + firstError.offset, firstError.length) +
-                        (invalid > 1 ? " (" + CountOf(invalid - 1, "more sequence") + ")" : ""));
+                    invalid == 1
+                        ? Tr("record {1}: invalid GBK in the CHI text at byte {2}: {3}",
+                             {index, at, bytes})
+                        : Tr("record {1}: invalid GBK in the CHI text at byte {2}: {3} ({4})",
+                             {index, at, bytes, CountOf(invalid - 1, "more sequence")}));
         }
 
         // Characters whose second byte a byte-wise parser takes for a delimiter.
@@ -160,13 +186,20 @@ void CheckTexts(const DictFile& f, const CheckOptions& options, Diagnostics& d, 
             at += step;
         }
         if (misread != 0) {
+            const std::string character = Quote(r.chi + firstAt, 2, terminal);
+            const std::string bytes = HexBytes(r.chi + firstAt, 2);
+            const std::string at = std::to_string(firstAt);
+            const std::string second(1, r.chi[firstAt + 1]);
             d.Warning(f.path, f.lines[i],
-                      name() + ": the CHI text holds " + Quote(r.chi + firstAt, 2, terminal) +
-                          " (" + HexBytes(r.chi + firstAt, 2) + ") at byte " +
-                          std::to_string(firstAt) +
-                          (misread > 1 ? " and " + CountOf(misread - 1, "more character") : "") +
-                          ", whose second byte is '" + std::string(1, r.chi[firstAt + 1]) +
-                          "': script parsers that read bytes misread it");
+                      misread == 1
+                          ? Tr("record {1}: the CHI text holds {2} ({3}) at byte {4}, whose "
+                               "second byte is '{5}': script parsers that read bytes misread it",
+                               {index, character, bytes, at, second})
+                          : Tr("record {1}: the CHI text holds {2} ({3}) at byte {4} and {5}, "
+                               "whose second byte is '{6}': script parsers that read bytes "
+                               "misread it",
+                               {index, character, bytes, at, CountOf(misread - 1, "more character"),
+                                second}));
         }
     }
 }
@@ -187,15 +220,17 @@ int CheckFiles(const CheckOptions& options, Diagnostics& d) {
         records += f.count();
         if (f.complete && !f.closed) {
             d.Warning(f.path, 0,
-                      "no closing line \"mirok_res_All_End\" after the last record: the file "
-                      "may have been cut short, and records after the cut would be lost");
+                      Tr("no closing line \"{1}\" after the last record: the file may have been "
+                         "cut short, and records after the cut would be lost",
+                         {"mirok_res_All_End"}));
         }
         CheckLookups(f, d, terminal);
         CheckTexts(f, options, d, terminal, &untranslated);
     }
-    d.Summary("vkcdict check: " + CountOf(options.files.size(), "file") + ", " +
-              CountOf(records, "record") + " loaded, " + CountOf(d.errors(), "error") + ", " +
-              CountOf(d.warnings(), "warning") + ", " + CountOf(untranslated, "empty translation"));
+    d.Summary(Tr("vkcdict check: {1}, {2} loaded, {3}, {4}, {5}",
+                 {CountOf(options.files.size(), "file"), CountOf(records, "record"),
+                  CountOf(d.errors(), "error"), CountOf(d.warnings(), "warning"),
+                  CountOf(untranslated, "empty translation")}));
     if (failed) return kFailed;
     return d.findings() != 0 ? kFound : kDone;
 }

@@ -1,6 +1,7 @@
 #include "vkcdict/Tally.h"
 
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -22,19 +23,20 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
-void PrintLine(const Tally& t, bool csv, FILE* out) {
+// `name`: the script's name as shown, or the total's.
+void PrintLine(const Tally& t, const std::string& name, bool csv, FILE* out) {
     std::string line;
     if (csv) {
-        line = CsvField(ShowName(t.name)) + "," + std::to_string(t.texts) + "," +
-               std::to_string(t.translated) + "," + Percent(t.translated, t.texts) + "," +
-               std::to_string(t.left()) + "," + Percent(t.left(), t.texts) + "," +
-               std::to_string(t.untranslated.size());
+        line = CsvField(name) + "," + std::to_string(t.texts) + "," + std::to_string(t.translated) +
+               "," + Percent(t.translated, t.texts) + "," + std::to_string(t.left()) + "," +
+               Percent(t.left(), t.texts) + "," + std::to_string(t.untranslated.size());
     } else {
-        line = ShowName(t.name) + ": " + std::to_string(t.texts) + " texts, " +
-               std::to_string(t.translated) + " translated (" + Percent(t.translated, t.texts) +
-               "%), " + std::to_string(t.left()) + " left as they are (" +
-               Percent(t.left(), t.texts) + "%), " + std::to_string(t.untranslated.size()) +
-               " distinct untranslated";
+        line =
+            Tr("{1}: {2} texts, {3} translated ({4}%), {5} left as they are ({6}%), {7} "
+               "distinct untranslated",
+               {name, std::to_string(t.texts), std::to_string(t.translated),
+                Percent(t.translated, t.texts), std::to_string(t.left()),
+                Percent(t.left(), t.texts), std::to_string(t.untranslated.size())});
     }
     line += "\n";
     std::fwrite(line.data(), 1, line.size(), out);
@@ -63,10 +65,11 @@ void PrintTallies(const std::vector<Tally>& scripts, bool csv, FILE* out) {
     Tally total;
     total.name = "total";
     for (const Tally& t : scripts) {
-        PrintLine(t, csv, out);
+        PrintLine(t, ShowName(t.name), csv, out);
         total.Add(t);
     }
-    PrintLine(total, csv, out);
+    // A word of the report in words, a fixed key in CSV.
+    PrintLine(total, csv ? total.name : std::string(Tr("total")), csv, out);
 }
 
 }  // namespace vkcdict

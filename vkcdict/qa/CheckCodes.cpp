@@ -76,28 +76,27 @@ public:
 
     void Check(const QaRecord& r, QaReport& report) override {
         if (!finder_.Find(r.eng, &engFound_) || !finder_.Find(r.chi, &chiFound_)) {
-            report.Add(r,
-                       "a --code pattern reads this record's texts over and over (it prefers "
-                       "alternatives that run far past the codes it takes, as x.*y|x does); "
-                       "its codes are not compared (ENG " +
-                           report.Show(r.eng) + ")");
+            report.Add(r, report.Tr("a --code pattern reads this record's texts over and over (it "
+                                    "prefers alternatives that run far past the codes it takes, as "
+                                    "x.*y|x does); its codes are not compared (ENG {1})",
+                                    {report.Show(r.eng)}));
             return;
         }
         Compared(engFound_, positional_, &eng_);
         Compared(chiFound_, positional_, &chi_);
         if (eng_ == chi_) return;
-        const std::string texts =
-            " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
+        const std::string eng = report.Show(r.eng);
+        const std::string chi = report.Show(r.chi);
         if (!positional_ && (HasNumbered(engFound_) || HasNumbered(chiFound_))) {
             Compared(engFound_, true, &eng_);
             Compared(chiFound_, true, &chi_);
             if (eng_ == chi_) {
-                report.Add(r,
-                           "printf arguments are numbered in one text only: they agree by "
-                           "number, but a printf without numbered arguments (Windows' own) "
-                           "prints a form like \"%1$s\" as it stands; --positional-printf "
-                           "accepts them where the game's printf takes them" +
-                               texts);
+                report.Add(r, report.Tr("printf arguments are numbered in one text only: they "
+                                        "agree by number, but a printf without numbered arguments "
+                                        "(Windows' own) prints a form like \"%1$s\" as it stands; "
+                                        "--positional-printf accepts them where the game's printf "
+                                        "takes them (ENG {1}, CHI {2})",
+                                        {eng, chi}));
                 return;
             }
             Compared(engFound_, false, &eng_);
@@ -117,12 +116,17 @@ public:
                 ++c;
             }
         }
-        std::string message;
-        if (!missing.empty()) message = "codes missing from the translation: " + missing;
-        if (!extra.empty()) {
-            message += (message.empty() ? "codes the ENG text lacks: " : "; extra: ") + extra;
+        if (extra.empty()) {
+            report.Add(r, report.Tr("codes missing from the translation: {1} (ENG {2}, CHI {3})",
+                                    {missing, eng, chi}));
+        } else if (missing.empty()) {
+            report.Add(r, report.Tr("codes the ENG text lacks: {1} (ENG {2}, CHI {3})",
+                                    {extra, eng, chi}));
+        } else {
+            report.Add(r, report.Tr("codes missing from the translation: {1}; extra: {2} (ENG {3}, "
+                                    "CHI {4})",
+                                    {missing, extra, eng, chi}));
         }
-        report.Add(r, message + texts);
     }
 
 private:

@@ -36,19 +36,30 @@ public:
             if (at == std::string_view::npos || FindAscii(r.eng, c) != std::string_view::npos) {
                 continue;
             }
-            found += (found.empty() ? "" : ", ") + std::string("'") + c + "' at byte " +
-                     std::to_string(at);
+            if (!found.empty()) found += ", ";
+            found += report.Tr("'{1}' at byte {2}", {std::string_view(&c, 1), std::to_string(at)});
         }
         if (found.empty()) return;
-        std::string where = "a script text";
-        if (scripts_ != nullptr) {
-            where = kinds == ScriptDelimiters::kQuoted      ? "the quoted text of the scripts"
-                    : kinds == ScriptDelimiters::kBracketed ? "the bracketed text of the scripts"
-                                                            : "the script texts";
+        const std::string chi = report.Show(r.chi);
+        if (scripts_ == nullptr) {
+            report.Add(r, report.Tr("the translation holds {1}, which the ENG text lacks: "
+                                    "substituted, it breaks a script text (CHI {2})",
+                                    {found, chi}));
+        } else if (kinds == ScriptDelimiters::kQuoted) {
+            report.Add(r,
+                       report.Tr("the translation holds {1}, which the ENG text lacks: "
+                                 "substituted, it breaks the quoted text of the scripts (CHI {2})",
+                                 {found, chi}));
+        } else if (kinds == ScriptDelimiters::kBracketed) {
+            report.Add(r, report.Tr("the translation holds {1}, which the ENG text lacks: "
+                                    "substituted, it breaks the bracketed text of the scripts "
+                                    "(CHI {2})",
+                                    {found, chi}));
+        } else {
+            report.Add(r, report.Tr("the translation holds {1}, which the ENG text lacks: "
+                                    "substituted, it breaks the script texts (CHI {2})",
+                                    {found, chi}));
         }
-        report.Add(r, "the translation holds " + found +
-                          ", which the ENG text lacks: substituted, it breaks " + where + " (CHI " +
-                          report.Show(r.chi) + ")");
     }
 
 private:

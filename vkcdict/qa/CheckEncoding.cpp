@@ -33,20 +33,28 @@ public:
             }
         });
         if (controls != 0) {
-            report.Add(r, "control byte " + HexBytes(r.chi.data() + firstControl, 1) + " at byte " +
-                              std::to_string(firstControl) + More(controls) +
-                              " in the translation: " + report.Show(r.chi));
+            const std::string byte = HexBytes(r.chi.data() + firstControl, 1);
+            const std::string at = std::to_string(firstControl);
+            const std::string more = std::to_string(controls - 1);
+            report.Add(r, controls == 1
+                              ? report.Tr("control byte {1} at byte {2} in the translation: {3}",
+                                          {byte, at, report.Show(r.chi)})
+                              : report.Tr("control byte {1} at byte {2} and {3} more in the "
+                                          "translation: {4}",
+                                          {byte, at, more, report.Show(r.chi)}));
         }
         if (userDefined != 0) {
-            report.Add(r, "user-defined GBK character " + HexBytes(r.chi.data() + firstUser, 2) +
-                              " at byte " + std::to_string(firstUser) + More(userDefined) +
-                              ", which other machines may not show: " + report.Show(r.chi));
+            const std::string bytes = HexBytes(r.chi.data() + firstUser, 2);
+            const std::string at = std::to_string(firstUser);
+            const std::string more = std::to_string(userDefined - 1);
+            report.Add(r, userDefined == 1
+                              ? report.Tr("user-defined GBK character {1} at byte {2}, which "
+                                          "other machines may not show: {3}",
+                                          {bytes, at, report.Show(r.chi)})
+                              : report.Tr("user-defined GBK character {1} at byte {2} and {3} "
+                                          "more, which other machines may not show: {4}",
+                                          {bytes, at, more, report.Show(r.chi)}));
         }
-    }
-
-private:
-    static std::string More(size_t n) {
-        return n > 1 ? " and " + std::to_string(n - 1) + " more" : "";
     }
 };
 

@@ -28,13 +28,14 @@ public:
             if (term.chi.empty()) {
                 const std::string_view kept = r.eng.substr(m.at, term.eng.size());
                 if (FindText(r.chi, kept) != std::string_view::npos) continue;
-                report.Add(r, "the glossary (" + term.where + ") keeps " + report.Show(kept) +
-                                  " untranslated, but the translation lacks it (CHI " +
-                                  report.Show(r.chi) + ")");
+                report.Add(r, report.Tr("the glossary ({1}) keeps {2} untranslated, but the "
+                                        "translation lacks it (CHI {3})",
+                                        {term.where, report.Show(kept), report.Show(r.chi)}));
             } else if (FindText(r.chi, term.chi) == std::string_view::npos) {
-                report.Add(r, "the ENG text holds the glossary term " + report.Show(term.eng) +
-                                  " (" + term.where + "), but the translation lacks its " +
-                                  report.Show(term.chi) + " (CHI " + report.Show(r.chi) + ")");
+                report.Add(r, report.Tr("the ENG text holds the glossary term {1} ({2}), but the "
+                                        "translation lacks its {3} (CHI {4})",
+                                        {report.Show(term.eng), term.where, report.Show(term.chi),
+                                         report.Show(r.chi)}));
             }
         }
     }

@@ -7,7 +7,6 @@
 // CR and LF are never trail bytes of a GBK character, so bytes are read as
 // they are.
 #include <string>
-#include <tuple>
 
 #include "vkcdict/qa/Qa.h"
 
@@ -64,17 +63,18 @@ const char* NameOf(unsigned kind) {
 }
 
 // "none", or the breaks of a run in order: "CR LF, LF".
-std::string Describe(std::string_view run) {
+std::string Describe(std::string_view run, const QaReport& report) {
     std::string names;
     ForEachBreak(
         run, [&names](Kind k) { names += (names.empty() ? "" : ", ") + std::string(NameOf(k)); });
-    return names.empty() ? "none" : names;
+    return names.empty() ? report.Tr("none", {}) : names;
 }
 
-std::string Kinds(unsigned kinds) {
+std::string Kinds(unsigned kinds, const QaReport& report) {
     std::string names;
     for (unsigned k : {kCrLf, kLf, kCr}) {
-        if (kinds & k) names += (names.empty() ? "" : " and ") + std::string(NameOf(k));
+        if ((kinds & k) == 0) continue;
+        names = names.empty() ? NameOf(k) : report.Tr("{1} and {2}", {names, NameOf(k)});
     }
     return names;
 }
@@ -88,22 +88,25 @@ public:
         }
         const Parts eng(r.eng);
         const Parts chi(r.chi);
-        const auto texts = [&r, &report] {
-            return " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
-        };
-        for (const auto& [where, e, c] :
-             {std::tuple<const char*, std::string_view, std::string_view>{"start", eng.start,
-                                                                          chi.start},
-              {"end", eng.last, chi.last}}) {
-            if (e == c) continue;
-            report.Add(r, std::string("line breaks at the ") + where + " differ: " + Describe(e) +
-                              " in the ENG text, " + Describe(c) + " in the translation" + texts());
+        if (eng.start != chi.start) {
+            report.Add(r, report.Tr("line breaks at the start differ: {1} in the ENG text, {2} in "
+                                    "the translation (ENG {3}, CHI {4})",
+                                    {Describe(eng.start, report), Describe(chi.start, report),
+                                     report.Show(r.eng), report.Show(r.chi)}));
+        }
+        if (eng.last != chi.last) {
+            report.Add(r, report.Tr("line breaks at the end differ: {1} in the ENG text, {2} in "
+                                    "the translation (ENG {3}, CHI {4})",
+                                    {Describe(eng.last, report), Describe(chi.last, report),
+                                     report.Show(r.eng), report.Show(r.chi)}));
         }
         const unsigned engKinds = KindsOf(r.eng);
         const unsigned foreign = KindsOf(chi.inner) & ~engKinds;
         if (engKinds != 0 && foreign != 0) {
-            report.Add(r, "the translation breaks lines with " + Kinds(foreign) +
-                              ", the ENG text only with " + Kinds(engKinds) + texts());
+            report.Add(r, report.Tr("the translation breaks lines with {1}, the ENG text only with "
+                                    "{2} (ENG {3}, CHI {4})",
+                                    {Kinds(foreign, report), Kinds(engKinds, report),
+                                     report.Show(r.eng), report.Show(r.chi)}));
         }
     }
 };
@@ -114,9 +117,10 @@ public:
         const size_t eng = Count(Parts(r.eng).inner);
         const size_t chi = Count(Parts(r.chi).inner);
         if (eng == chi) return;
-        report.Add(r, "line breaks inside the texts differ: " + std::to_string(eng) +
-                          " in the ENG text, " + std::to_string(chi) + " in the translation (ENG " +
-                          report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")");
+        report.Add(r, report.Tr("line breaks inside the texts differ: {1} in the ENG text, {2} in "
+                                "the translation (ENG {3}, CHI {4})",
+                                {std::to_string(eng), std::to_string(chi), report.Show(r.eng),
+                                 report.Show(r.chi)}));
     }
 
 private:

@@ -25,8 +25,8 @@ public:
             missing += (missing.empty() ? "" : ", ") + std::string(eng_[i]);
         }
         if (missing.empty()) return;
-        report.Add(r, "numbers missing from the translation: " + missing + " (ENG " +
-                          report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")");
+        report.Add(r, report.Tr("numbers missing from the translation: {1} (ENG {2}, CHI {3})",
+                                {missing, report.Show(r.eng), report.Show(r.chi)}));
     }
 
 private:

@@ -52,11 +52,13 @@ public:
         const std::string_view eng = EndMark(r.eng);
         const std::string_view chi = EndMark(r.chi);
         if (eng.empty() == chi.empty()) return;
-        report.Add(r, (eng.empty() ? "the translation ends in " + report.Show(chi) +
-                                         " and the ENG text in no sentence mark"
-                                   : "the ENG text ends in " + report.Show(eng) +
-                                         " and the translation in no sentence mark") +
-                          " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")");
+        report.Add(r, eng.empty()
+                          ? report.Tr("the translation ends in {1} and the ENG text in no "
+                                      "sentence mark (ENG {2}, CHI {3})",
+                                      {report.Show(chi), report.Show(r.eng), report.Show(r.chi)})
+                          : report.Tr("the ENG text ends in {1} and the translation in no "
+                                      "sentence mark (ENG {2}, CHI {3})",
+                                      {report.Show(eng), report.Show(r.eng), report.Show(r.chi)}));
     }
 };
 
@@ -74,10 +76,15 @@ public:
             previous = n;
         });
         if (count == 0) return;
-        report.Add(r, "ASCII " + report.Show(r.chi.substr(first, 1)) +
-                          " after a Chinese character at byte " + std::to_string(first) +
-                          (count > 1 ? " and " + std::to_string(count - 1) + " more" : "") +
-                          "; Chinese text uses the full-width form: " + report.Show(r.chi));
+        const std::string mark = report.Show(r.chi.substr(first, 1));
+        const std::string at = std::to_string(first);
+        report.Add(r, count == 1
+                          ? report.Tr("ASCII {1} after a Chinese character at byte {2}; "
+                                      "Chinese text uses the full-width form: {3}",
+                                      {mark, at, report.Show(r.chi)})
+                          : report.Tr("ASCII {1} after a Chinese character at byte {2} and "
+                                      "{3} more; Chinese text uses the full-width form: {4}",
+                                      {mark, at, std::to_string(count - 1), report.Show(r.chi)}));
     }
 };
 

@@ -63,8 +63,9 @@ public:
         if (count_++ < 3) text_ += (text_.empty() ? "" : ", ") + item;
     }
     bool empty() const { return count_ == 0; }
-    std::string text() const {
-        return count_ > 3 ? text_ + " and " + std::to_string(count_ - 3) + " more" : text_;
+    std::string text(const QaReport& report) const {
+        return count_ > 3 ? report.Tr("{1} and {2} more", {text_, std::to_string(count_ - 3)})
+                          : text_;
     }
 
 private:
@@ -96,11 +97,13 @@ public:
                 Others others;
                 for (const QaRecord& o : group) {
                     if (o.chi != r.chi) {
-                        others.Add(report.Show(o.chi) + " at " + report.Where(o.file, o.index));
+                        others.Add(report.Tr("{1} at {2}",
+                                             {report.Show(o.chi), report.Where(o.file, o.index)}));
                     }
                 }
-                report.Add(r, "the ENG text " + report.Show(r.eng) + " is translated " +
-                                  report.Show(r.chi) + " here, but " + others.text());
+                report.Add(
+                    r, report.Tr("the ENG text {1} is translated {2} here, but {3}",
+                                 {report.Show(r.eng), report.Show(r.chi), others.text(report)}));
             }
         }
     }
@@ -144,12 +147,14 @@ public:
                 Others others;
                 for (const auto& [o, oFolded] : group) {
                     if (oFolded != folded) {
-                        others.Add(report.Show(o.eng) + " at " + report.Where(o.file, o.index));
+                        others.Add(report.Tr("{1} at {2}",
+                                             {report.Show(o.eng), report.Where(o.file, o.index)}));
                     }
                 }
                 if (others.empty()) continue;
-                report.Add(r, "the translation " + report.Show(r.chi) + " of " +
-                                  report.Show(r.eng) + " also translates " + others.text());
+                report.Add(
+                    r, report.Tr("the translation {1} of {2} also translates {3}",
+                                 {report.Show(r.chi), report.Show(r.eng), others.text(report)}));
             }
         }
     }

@@ -44,27 +44,29 @@ bool WideMarkTakesBlanks(const QaRecord& r) {
 class SpacesCheck : public QaCheck {
 public:
     void Check(const QaRecord& r, QaReport& report) override {
-        auto texts = [&r, &report] {
-            return " (ENG " + report.Show(r.eng) + ", CHI " + report.Show(r.chi) + ")";
-        };
         if (Leading(r.eng) != Leading(r.chi)) {
-            report.Add(r, "leading blanks differ: " + std::to_string(Leading(r.eng)) +
-                              " in the ENG text, " + std::to_string(Leading(r.chi)) +
-                              " in the translation" + texts());
+            report.Add(r, report.Tr("leading blanks differ: {1} in the ENG text, {2} in the "
+                                    "translation (ENG {3}, CHI {4})",
+                                    {std::to_string(Leading(r.eng)), std::to_string(Leading(r.chi)),
+                                     report.Show(r.eng), report.Show(r.chi)}));
         }
         if (Trailing(r.eng) != Trailing(r.chi) && !WideMarkTakesBlanks(r)) {
-            report.Add(r, "trailing blanks differ: " + std::to_string(Trailing(r.eng)) +
-                              " in the ENG text, " + std::to_string(Trailing(r.chi)) +
-                              " in the translation" + texts());
+            report.Add(r,
+                       report.Tr("trailing blanks differ: {1} in the ENG text, {2} in the "
+                                 "translation (ENG {3}, CHI {4})",
+                                 {std::to_string(Trailing(r.eng)), std::to_string(Trailing(r.chi)),
+                                  report.Show(r.eng), report.Show(r.chi)}));
         }
         const std::string_view chi = Inner(r.chi);
         const size_t doubled = chi.find("  ");
         if (doubled != std::string_view::npos &&
             Inner(r.eng).find("  ") == std::string_view::npos) {
             report.Add(
-                r, "doubled blank at byte " +
-                       std::to_string(doubled + static_cast<size_t>(chi.data() - r.chi.data())) +
-                       " of the translation, where the ENG text has none" + texts());
+                r,
+                report.Tr("doubled blank at byte {1} of the translation, where the ENG "
+                          "text has none (ENG {2}, CHI {3})",
+                          {std::to_string(doubled + static_cast<size_t>(chi.data() - r.chi.data())),
+                           report.Show(r.eng), report.Show(r.chi)}));
         }
         // A run of blanks with double-byte characters on both sides.
         size_t previous = 0;  // length of the character before the run
@@ -75,8 +77,10 @@ public:
                 if (run == std::string_view::npos && previous == 2) run = at;
             } else {
                 if (n == 2 && run != std::string_view::npos) {
-                    report.Add(r, "blank between two Chinese characters at byte " +
-                                      std::to_string(run) + " of the translation" + texts());
+                    report.Add(r, report.Tr("blank between two Chinese characters at byte {1} "
+                                            "of the translation (ENG {2}, CHI {3})",
+                                            {std::to_string(run), report.Show(r.eng),
+                                             report.Show(r.chi)}));
                     return;
                 }
                 run = std::string_view::npos;

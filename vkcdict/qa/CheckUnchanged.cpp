@@ -20,7 +20,8 @@ public:
 
     void Check(const QaRecord& r, QaReport& report) override {
         if (r.chi != r.eng || !HasWords(r.eng)) return;
-        report.Add(r, "the translation is the ENG text " + report.Show(r.eng) + " unchanged");
+        report.Add(
+            r, report.Tr("the translation is the ENG text {1} unchanged", {report.Show(r.eng)}));
     }
 
 private:

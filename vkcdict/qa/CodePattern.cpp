@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "vkcdict/i18n/Translate.h"
+
 namespace vkcdict {
 
 namespace {
@@ -67,11 +69,11 @@ public:
 
     bool Run(std::string* error) {
         if (p_.size() > kMaxPatternBytes) {
-            *error = "the pattern is longer than " + std::to_string(kMaxPatternBytes) + " bytes";
+            *error = Tr("the pattern is longer than {1} bytes", {std::to_string(kMaxPatternBytes)});
             return false;
         }
         const int root = Disjunction(0);
-        if (root >= 0 && at_ < p_.size()) Fail("unmatched )", at_);  // the one stop left
+        if (root >= 0 && at_ < p_.size()) Fail(Tr("unmatched )"), at_);  // the one stop left
         for (const Node& node : nodes_) nullable_.push_back(Nullable(node));
         if (root < 0 || !error_.empty() || !Emit(root, 0) || !Put(kMatch, 0, 0, 0)) {
             *error = error_;
@@ -105,7 +107,9 @@ private:
     int Fail(const std::string& reason, size_t at = std::string_view::npos) {
         if (error_.empty()) {
             error_ = reason;
-            if (at != std::string_view::npos) error_ += " (at byte " + std::to_string(at + 1) + ")";
+            if (at != std::string_view::npos) {
+                error_ = Tr("{1} (at byte {2})", {reason, std::to_string(at + 1)});
+            }
         }
         return -1;
     }
@@ -164,9 +168,9 @@ private:
         if (assertion >= 0) {
             at_ += Peek() == '\\' ? 2 : 1;
             if (More() && IsQuantifier(Peek())) {
-                return Fail("an assertion (" + std::string(p_.substr(start, at_ - start)) +
-                                ") cannot be repeated",
-                            at_);
+                return Fail(
+                    Tr("an assertion ({1}) cannot be repeated", {p_.substr(start, at_ - start)}),
+                    at_);
             }
             Node n(kAssertion);
             n.assertion = static_cast<uint8_t>(assertion);
@@ -200,7 +204,7 @@ private:
             ++at_;
         }
         if (More() && IsQuantifier(Peek())) {
-            return Fail("a quantifier cannot follow another quantifier", at_);
+            return Fail(Tr("a quantifier cannot follow another quantifier"), at_);
         }
         return Add(std::move(n));
     }
@@ -224,17 +228,17 @@ private:
             if (IsDigit(Peek())) number(max);
         }
         if (!ok || !PeekIs('}')) {
-            Fail("a { must start a count such as {2}, {2,} or {1,3} (\\{ is the brace itself)",
+            Fail(Tr("a { must start a count such as {2}, {2,} or {1,3} (\\{ is the brace itself)"),
                  start);
             return false;
         }
         ++at_;
         if (*min > kMaxCount || *max > kMaxCount) {
-            Fail("a count over " + std::to_string(kMaxCount), start);
+            Fail(Tr("a count over {1}", {std::to_string(kMaxCount)}), start);
             return false;
         }
         if (*max >= 0 && *max < *min) {
-            Fail("a count {n,m} with m below n", start);
+            Fail(Tr("a count {n,m} with m below n"), start);
             return false;
         }
         return true;
@@ -265,7 +269,7 @@ private:
             case '+':
             case '?':
             case '{':
-                return Fail(std::string("nothing to repeat before ") + c, start);
+                return Fail(Tr("nothing to repeat before {1}", {std::string_view(&c, 1)}), start);
             default:  // ']' and '}' stand for themselves, as any other byte
                 ++at_;
                 return Bytes(Range(static_cast<unsigned char>(c), static_cast<unsigned char>(c)));
@@ -275,19 +279,20 @@ private:
     int Group(int nesting) {
         const size_t start = at_++;
         if (PeekIs('?')) {
-            if (PeekIs('=', 1) || PeekIs('!', 1)) return Fail("lookahead is not supported", start);
+            if (PeekIs('=', 1) || PeekIs('!', 1))
+                return Fail(Tr("lookahead is not supported"), start);
             if (PeekIs('<', 1) && (PeekIs('=', 2) || PeekIs('!', 2))) {
-                return Fail("lookbehind is not supported", start);
+                return Fail(Tr("lookbehind is not supported"), start);
             }
-            if (!PeekIs(':', 1)) return Fail("only (?: is supported after (?", start);
+            if (!PeekIs(':', 1)) return Fail(Tr("only (?: is supported after (?"), start);
             at_ += 2;
         }
         if (nesting + 1 > kMaxNesting) {
-            return Fail("groups nested deeper than " + std::to_string(kMaxNesting), start);
+            return Fail(Tr("groups nested deeper than {1}", {std::to_string(kMaxNesting)}), start);
         }
         const int inside = Disjunction(nesting + 1);
         if (inside < 0) return -1;
-        if (!PeekIs(')')) return Fail("missing ) for this (", start);
+        if (!PeekIs(')')) return Fail(Tr("missing ) for this ("), start);
         ++at_;
         return inside;
     }
@@ -296,10 +301,10 @@ private:
         const size_t start = at_++;
         const bool negated = PeekIs('^');
         if (negated) ++at_;
-        if (PeekIs(']')) return Fail("an empty class (\\] is the bracket itself)", start);
+        if (PeekIs(']')) return Fail(Tr("an empty class (\\] is the bracket itself)"), start);
         std::bitset<256> set;
         while (!PeekIs(']')) {
-            if (!More()) return Fail("missing ] for this [", start);
+            if (!More()) return Fail(Tr("missing ] for this ["), start);
             const size_t first = at_;
             ClassAtom low;
             if (!Member(&low)) return -1;
@@ -308,11 +313,11 @@ private:
                 ClassAtom high;
                 if (!Member(&high)) return -1;
                 if (!low.single || !high.single) {
-                    return Fail("a range needs a single byte at each end", first);
+                    return Fail(Tr("a range needs a single byte at each end"), first);
                 }
-                if (low.byte > high.byte) return Fail("a range out of order", first);
+                if (low.byte > high.byte) return Fail(Tr("a range out of order"), first);
                 if (low.byte < 0x80 && high.byte >= 0x80) {
-                    return Fail("a range across 0x80 (split it at 0x7F and 0x80)", first);
+                    return Fail(Tr("a range across 0x80 (split it at 0x7F and 0x80)"), first);
                 }
                 set |= Range(low.byte, high.byte);
             } else {
@@ -326,7 +331,7 @@ private:
     bool Member(ClassAtom* a) {
         const char c = p_[at_];
         if (c == '[' && (PeekIs(':', 1) || PeekIs('.', 1) || PeekIs('=', 1))) {
-            Fail("POSIX classes such as [:alpha:] are not supported", at_);
+            Fail(Tr("POSIX classes such as [:alpha:] are not supported"), at_);
             return false;
         }
         if (c == '\\') return Escape(true, a);
@@ -339,7 +344,7 @@ private:
     bool Escape(bool inClass, ClassAtom* a) {
         const size_t start = at_++;
         if (!More()) {
-            Fail("a \\ at the end", start);
+            Fail(Tr("a \\ at the end"), start);
             return false;
         }
         const char c = p_[at_++];
@@ -371,7 +376,7 @@ private:
                 const int high = HexValue(Peek());
                 const int low = HexValue(Peek(1));
                 if (high < 0 || low < 0) {
-                    Fail("\\x needs two hex digits", start);
+                    Fail(Tr("\\x needs two hex digits"), start);
                     return false;
                 }
                 at_ += 2;
@@ -382,15 +387,15 @@ private:
                 break;
         }
         if (c >= '1' && c <= '9') {
-            Fail("backreferences are not supported", start);
+            Fail(Tr("backreferences are not supported"), start);
         } else if (c == 'B' && inClass) {
-            Fail("\\B inside a class", start);
+            Fail(Tr("\\B inside a class"), start);
         } else if (c == '0') {
-            Fail("\\0 followed by a digit", start);
+            Fail(Tr("\\0 followed by a digit"), start);
         } else if (static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7F) {
-            Fail(std::string("the escape \\") + c + " is not supported", start);
+            Fail(Tr("the escape \\{1} is not supported", {std::string_view(&c, 1)}), start);
         } else {
-            Fail("a \\ before a control byte or a byte above 0x7F", start);
+            Fail(Tr("a \\ before a control byte or a byte above 0x7F"), start);
         }
         return false;
     }
@@ -459,7 +464,7 @@ private:
                 // at the same place a few times, each by rules of its own
                 // (std::regex counts entries per loop); no rule of ours
                 // would give the same matches, so refuse rather than guess.
-                Fail("a repeated group that can match empty inside another one", node.at);
+                Fail(Tr("a repeated group that can match empty inside another one"), node.at);
                 return false;
             }
             const uint8_t inner = checked ? static_cast<uint8_t>(depth + 1) : depth;
@@ -505,8 +510,8 @@ private:
     uint32_t Here() const { return static_cast<uint32_t>(out_->program_.size()); }
 
     bool TooLarge() {
-        Fail("counted repetition makes the pattern too large (over " +
-             std::to_string(kMaxInstructions) + " instructions)");
+        Fail(Tr("counted repetition makes the pattern too large (over {1} instructions)",
+                {std::to_string(kMaxInstructions)}));
         return false;
     }
 

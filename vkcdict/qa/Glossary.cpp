@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/qa/Text.h"
 
 namespace vkcdict {
@@ -92,9 +93,9 @@ void GlossaryIndex::Add(const DictFile& glossary, Diagnostics& diagnostics) {
         const size_t first = WordAt(eng, 0);
         if (first == 0) {
             diagnostics.Warning(glossary.path, glossary.lines[i],
-                                "glossary term " +
-                                    Quote(eng.data(), eng.size(), StderrIsTerminal()) +
-                                    " does not begin with a letter, digit or '_': left out");
+                                Tr("glossary term {1} does not begin with a letter, digit or "
+                                   "'_': left out",
+                                   {Quote(eng.data(), eng.size(), StderrIsTerminal())}));
             continue;
         }
         Lowered(eng.substr(0, KeyLength(eng, 0, first)), &key);

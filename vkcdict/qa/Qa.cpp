@@ -15,6 +15,7 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/qa/Glossary.h"
 #include "vkcdict/qa/Scripts.h"
 
@@ -33,7 +34,7 @@ bool ChosenChecks(const QaOptions& options, Diagnostics& d, uint64_t* on) {
                 return true;
             }
         }
-        d.Error("", 0, "qa: unknown check \"" + id + "\" (vkcdict qa --list-checks lists them)");
+        d.Error("", 0, Tr("qa: unknown check \"{1}\" (vkcdict qa --list-checks lists them)", {id}));
         return false;
     };
     *on = 0;
@@ -59,7 +60,7 @@ bool Open(const std::string& path, bool partial, Diagnostics& d, DictFile* file)
 
 int ListChecks(FILE* out) {
     for (const QaCheckInfo& check : QaChecks()) {
-        std::fprintf(out, "%-18s %s\n", check.id, check.description);
+        std::fprintf(out, "%-18s %s\n", check.id, Tr(check.description));
     }
     return std::fflush(out) == 0 ? kDone : kFailed;
 }
@@ -69,7 +70,7 @@ int ListChecks(FILE* out) {
 int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     if (options.listChecks) return ListChecks(out);
     if (options.files.empty()) {
-        d.Error("", 0, "qa: no dictionary given");
+        d.Error("", 0, Tr("qa: no dictionary given"));
         return kFailed;
     }
     uint64_t on = 0;
@@ -83,7 +84,7 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     for (size_t k = 0; k < options.codes.size(); ++k) {
         std::string error;
         if (!settings.codes[k].Compile(options.codes[k], &error)) {
-            d.Error("", 0, "qa: --code \"" + options.codes[k] + "\" cannot be used: " + error);
+            d.Error("", 0, Tr("qa: --code \"{1}\" cannot be used: {2}", {options.codes[k], error}));
             return kFailed;
         }
     }
@@ -116,7 +117,7 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     }
 
     const bool json = options.format == "json";
-    QaReport report(&files, !json && IsTerminal(out), table.size());
+    QaReport report(&files, !json && IsTerminal(out), table.size(), !json);
     // Each record with a translation, as the checks see it.
     const auto forEachRecord = [&files](auto visit) {
         QaRecord r;
@@ -172,19 +173,20 @@ int RunQa(const QaOptions& options, FILE* out, Diagnostics& d) {
     });
 
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
-    std::string summary = "vkcdict qa: " + CountOf(files.size(), "file") + ", " +
-                          CountOf(records, "translated record") + " checked, " +
-                          CountOf(report.total(), "finding");
+    std::string summary = Tr("vkcdict qa: {1}, {2} checked, {3}",
+                             {CountOf(files.size(), "file"), CountOf(records, "translated record"),
+                              CountOf(report.total(), "finding")});
+    // The counts per check follow, by check ID (never translated).
     std::string perCheck;
     for (size_t k = 0; k < table.size(); ++k) {
         if (report.count(k) != 0) {
-            perCheck += (perCheck.empty() ? ": " : ", ") + std::string(table[k].id) + " " +
+            perCheck += (perCheck.empty() ? "" : ", ") + std::string(table[k].id) + " " +
                         std::to_string(report.count(k));
         }
     }
-    d.Summary(summary + perCheck);
+    d.Summary(perCheck.empty() ? summary : Tr("{1}: {2}", {summary, perCheck}));
     if (!written) {
-        d.Error("", 0, "qa: cannot write the findings");
+        d.Error("", 0, Tr("qa: cannot write the findings"));
         return kFailed;
     }
     return report.total() == 0 ? kDone : kFound;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,12 +59,21 @@ class QaReport {
 public:
     // `terminal`: texts in messages are converted for a terminal (else
     // they stay bytes; JSON output converts whole messages when written).
-    QaReport(const std::vector<DictFile>* files, bool terminal, size_t checks)
-        : files_(files), terminal_(terminal), counts_(checks, 0) {}
+    // `translated`: messages are in the user's language, for a person
+    // reading the text lines; else in English, for a program (the JSON
+    // lines, the editor's API), which then reads the same words in every
+    // locale and can take a whole message for GBK with ASCII words.
+    QaReport(const std::vector<DictFile>* files, bool terminal, size_t checks,
+             bool translated = false)
+        : files_(files), terminal_(terminal), translated_(translated), counts_(checks, 0) {}
 
     // A finding of the check that runs now about `record`, unless the
     // record's remark silences that check.
     void Add(const QaRecord& record, std::string message);
+    // A message for Add(): `format` (marked for the catalogue, as Tr() is)
+    // with its placeholders {1}, {2}, ... filled, translated or in English
+    // as the report's reader wants it.
+    std::string Tr(const char* format, std::initializer_list<std::string_view> args) const;
     // A text for a message: quoted, on one line, cut when long.
     std::string Show(std::string_view text) const;
     // "FILE:LINE" of a record, for messages that name another place.
@@ -96,6 +106,7 @@ private:
 
     const std::vector<DictFile>* files_;
     bool terminal_;
+    bool translated_;
     uint32_t check_ = 0;
     std::vector<uint64_t> counts_;
     uint64_t total_ = 0;
@@ -122,8 +133,8 @@ using QaFactory = std::unique_ptr<QaCheck> (*)(const QaSettings& settings);
 
 struct QaCheckInfo {
     const char* id;
-    bool byDefault;  // runs unless --check chooses
-    const char* description;
+    bool byDefault;           // runs unless --check chooses
+    const char* description;  // in English: Tr() it to show it
     QaFactory make;
 };
 

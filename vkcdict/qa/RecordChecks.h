@@ -1,6 +1,7 @@
 // The qa checks for a program that checks records one at a time, as they
 // change (the editor): the same checks, messages and IDs as vkcdict qa, with
-// the remark's qa-skip honoured. The checks that look at one record run on
+// the remark's qa-skip honoured. Messages are in English, as in qa's JSON
+// lines (texts quoted in them stay GBK bytes). The checks that look at one record run on
 // any texts, saved or not; those that compare records (the same ENG text
 // translated differently) run over a whole dictionary at once.
 #pragma once

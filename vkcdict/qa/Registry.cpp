@@ -8,8 +8,17 @@ namespace vkcdict {
 #include "vkcdict/qa/CheckList.h"
 #undef VKC_QA_CHECK
 
+namespace english {
+// The table is made once, maybe before the language is chosen: it keeps the
+// descriptions in English, and --list-checks translates them as it prints.
+constexpr const char* Tr(const char* text) {
+    return text;
+}
+}  // namespace english
+
 const std::vector<QaCheckInfo>& QaChecks() {
-#define VKC_QA_CHECK(id, byDefault, description, factory) {id, byDefault, description, &factory},
+#define VKC_QA_CHECK(id, byDefault, description, factory) \
+    {id, byDefault, english::description, &factory},
     static const std::vector<QaCheckInfo> checks = {
 #include "vkcdict/qa/CheckList.h"
     };

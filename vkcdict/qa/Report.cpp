@@ -5,6 +5,7 @@
 
 #include "dict/GbkCodec.h"
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/qa/Qa.h"
 
 namespace vkcdict {
@@ -19,6 +20,10 @@ void QaReport::Add(const QaRecord& record, std::string message) {
     } else {
         kept_.push_back(std::move(finding));
     }
+}
+
+std::string QaReport::Tr(const char* format, std::initializer_list<std::string_view> args) const {
+    return translated_ ? vkcdict::Tr(format, args) : FillPlaceholders(format, args);
 }
 
 std::string QaReport::Show(std::string_view text) const {
