@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "vkcdict/files/Input.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -26,8 +27,8 @@ bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
             path, 0,
             file_.dict->path[0] == '\0'
                 ? NameTooLong(path)
-                : "not a binary dictionary image that the loader accepts (or one of no "
-                  "records)");
+                : Tr("not a binary dictionary image that the loader accepts (or one of no "
+                     "records)"));
         return false;
     }
     return true;
