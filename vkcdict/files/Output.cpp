@@ -42,9 +42,10 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics,
     if (!file_.Open(target, options)) {
         stream_ = nullptr;
         if (file_.exists()) return false;
+        // A refusal of a read-only file has one reason, said in one sentence.
         diagnostics.Error(target, 0,
                           file_.refusedReadOnly()
-                              ? Tr("cannot write: {1} (--force replaces it)", {file_.error()})
+                              ? std::string(Tr("cannot write: it is read-only (--force replaces it)"))
                               : Tr("cannot write: {1}", {file_.error()}));
         return false;
     }
