@@ -250,9 +250,10 @@ std::string NameTooLong(const std::string& path) {
         return Tr("the current folder cannot be read, or is too long for the loader");
     }
     if (folder[length - 1] == '\\' || folder[length - 1] == '/') --length;
-    return Tr("the path is {1} bytes with the current folder in front, longer than the {2} "
-              "bytes a dictionary's name may have",
-              {std::to_string(length + 1 + name), limit});
+    return Tr(
+        "the path is {1} bytes with the current folder in front, longer than the {2} "
+        "bytes a dictionary's name may have",
+        {std::to_string(length + 1 + name), limit});
 }
 
 namespace {

@@ -46,27 +46,31 @@ std::string EncodingHint(std::string_view bytes, const std::string& path, bool* 
         return bytes.substr(0, with.size()) == with;
     };
     if (begins("\xFF\xFE") || begins("\xFE\xFF")) {
-        return Tr("the file looks like UTF-16 (it begins with a UTF-16 byte-order mark): a "
-                  "dictionary must be GBK (code page 936); convert it with: {1}",
-                  {"iconv -f UTF-16 -t GBK " + path + target});
+        return Tr(
+            "the file looks like UTF-16 (it begins with a UTF-16 byte-order mark): a "
+            "dictionary must be GBK (code page 936); convert it with: {1}",
+            {"iconv -f UTF-16 -t GBK " + path + target});
     }
     if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' &&
         bytes[3] == '\0') {
-        return Tr("the file looks like UTF-16 (a NUL byte follows each of its first "
-                  "characters): a dictionary must be GBK (code page 936); convert it with: {1}",
-                  {"iconv -f UTF-16LE -t GBK " + path + target});
+        return Tr(
+            "the file looks like UTF-16 (a NUL byte follows each of its first "
+            "characters): a dictionary must be GBK (code page 936); convert it with: {1}",
+            {"iconv -f UTF-16LE -t GBK " + path + target});
     }
     if (bytes.size() >= 4 && bytes[0] == '\0' && bytes[1] != '\0' && bytes[2] == '\0' &&
         bytes[3] != '\0') {
-        return Tr("the file looks like UTF-16 (a NUL byte precedes each of its first "
-                  "characters): a dictionary must be GBK (code page 936); convert it with: {1}",
-                  {"iconv -f UTF-16BE -t GBK " + path + target});
+        return Tr(
+            "the file looks like UTF-16 (a NUL byte precedes each of its first "
+            "characters): a dictionary must be GBK (code page 936); convert it with: {1}",
+            {"iconv -f UTF-16BE -t GBK " + path + target});
     }
     if (utf16 != nullptr) *utf16 = false;
     if (begins("\xEF\xBB\xBF")) {
-        return Tr("the file looks like UTF-8 (it begins with a UTF-8 byte-order mark): a "
-                  "dictionary must be GBK (code page 936); convert it with: {1}",
-                  {"sed '1s/^\\xEF\\xBB\\xBF//' " + path + " | iconv -f UTF-8 -t GBK" + target});
+        return Tr(
+            "the file looks like UTF-8 (it begins with a UTF-8 byte-order mark): a "
+            "dictionary must be GBK (code page 936); convert it with: {1}",
+            {"sed '1s/^\\xEF\\xBB\\xBF//' " + path + " | iconv -f UTF-8 -t GBK" + target});
     }
     const std::string_view visible =
         bytes.substr(0, seen != std::string_view::npos ? seen : bytes.find('\0'));
@@ -87,9 +91,10 @@ std::string EncodingHint(std::string_view bytes, const std::string& path, bool* 
     if (!AllCharacters(window, cut, fromUtf8, true) || AllCharacters(window, cut, toUtf8, false)) {
         return "";
     }
-    return Tr("the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK): "
-              "a dictionary must be GBK (code page 936); convert it with: {1}",
-              {"iconv -f UTF-8 -t GBK " + path + target});
+    return Tr(
+        "the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK): "
+        "a dictionary must be GBK (code page 936); convert it with: {1}",
+        {"iconv -f UTF-8 -t GBK " + path + target});
 }
 
 std::string LineBreakHint(std::string_view bytes, const std::string& path) {
@@ -99,9 +104,10 @@ std::string LineBreakHint(std::string_view bytes, const std::string& path) {
         bytes.find(record.substr(1)) == std::string_view::npos) {
         return "";
     }
-    return Tr("the file uses LF line breaks where a dictionary needs CR LF; convert it with: {1} "
-              "(or {2}, from the dos2unix package or Git for Windows)",
-              {"sed -i 's/\\r*$/\\r/' " + path, "unix2dos " + path});
+    return Tr(
+        "the file uses LF line breaks where a dictionary needs CR LF; convert it with: {1} "
+        "(or {2}, from the dos2unix package or Git for Windows)",
+        {"sed -i 's/\\r*$/\\r/' " + path, "unix2dos " + path});
 }
 
 }  // namespace vkcdict

@@ -11,7 +11,7 @@
 namespace vkcdict {
 
 // "the file looks like UTF-16 ..." or "the file looks like UTF-8 ..." with
-// the command that converts `path` to GBK; empty when the bytes look like
+// the command that converts `path` to GBK, in the user's language; empty when the bytes look like
 // neither. UTF-16: a byte-order mark, or NUL bytes between the first
 // characters. UTF-8: a byte-order mark, or non-ASCII text that is valid
 // UTF-8 and not valid GBK (judged on the first MiB from the first non-ASCII

@@ -43,10 +43,11 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics,
         stream_ = nullptr;
         if (file_.exists()) return false;
         // A refusal of a read-only file has one reason, said in one sentence.
-        diagnostics.Error(target, 0,
-                          file_.refusedReadOnly()
-                              ? std::string(Tr("cannot write: it is read-only (--force replaces it)"))
-                              : Tr("cannot write: {1}", {file_.error()}));
+        diagnostics.Error(
+            target, 0,
+            file_.refusedReadOnly()
+                ? std::string(Tr("cannot write: it is read-only (--force replaces it)"))
+                : Tr("cannot write: {1}", {file_.error()}));
         return false;
     }
     if (!file_.warning().empty()) diagnostics.Warning(target, 0, file_.warning());

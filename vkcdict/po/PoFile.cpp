@@ -215,10 +215,12 @@ private:
             }
             if (indexed) {
                 const size_t close = s.find(']');
-                if (close == std::string_view::npos || close < 2) return Fail(Tr("bad msgstr index"));
+                if (close == std::string_view::npos || close < 2)
+                    return Fail(Tr("bad msgstr index"));
                 size_t index = 0;
                 for (size_t i = 1; i < close; ++i) {
-                    if (s[i] < '0' || s[i] > '9' || index > 1000) return Fail(Tr("bad msgstr index"));
+                    if (s[i] < '0' || s[i] > '9' || index > 1000)
+                        return Fail(Tr("bad msgstr index"));
                     index = index * 10 + static_cast<size_t>(s[i] - '0');
                 }
                 if (index != entry_.str.size()) return Fail(Tr("msgstr index out of order"));
@@ -249,7 +251,8 @@ private:
         size_t i = 1;
         for (;;) {
             const size_t stop = s.find_first_of("\"\\", i);
-            if (stop == std::string_view::npos) return Fail(Tr("a string without its closing quote"));
+            if (stop == std::string_view::npos)
+                return Fail(Tr("a string without its closing quote"));
             out.append(s.data() + i, stop - i);
             i = stop + 1;
             if (s[stop] == '"') break;

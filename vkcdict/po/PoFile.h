@@ -59,7 +59,7 @@ struct Entry {
 
 struct ParseError {
     uint64_t line;
-    std::string message;
+    std::string message;  // in the user's language (vkcdict/i18n/Translate.h)
 };
 
 // Reads a whole catalogue, handing each complete entry (header and obsolete

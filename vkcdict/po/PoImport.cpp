@@ -210,8 +210,8 @@ private:
                               : !vkcdict::Storable(r.remark, kRemarkSection) ? "Remark00"
                                                                              : nullptr;
         if (section == nullptr) return true;
-        Block(e.line,
-              Tr("the {1} text holds a NUL byte or a marker line and would not load back", {section}));
+        Block(e.line, Tr("the {1} text holds a NUL byte or a marker line and would not load back",
+                         {section}));
         return false;
     }
 
@@ -269,8 +269,9 @@ uint64_t IntoBase(const DictFile& base, Catalogue& catalogue, std::vector<Record
         if (r == nullptr) r = catalogue.Find(eng, kNoContext);
         if (r == nullptr) {
             ++unnamed;
-            d.Warning(base.path, base.lines[i],
-                      Tr("no PO entry for {1}: its record is kept as it is", {Quote(eng, terminal)}));
+            d.Warning(
+                base.path, base.lines[i],
+                Tr("no PO entry for {1}: its record is kept as it is", {Quote(eng, terminal)}));
         } else {
             r->used = true;
             if (!r->chi.empty()) text.chi = r->chi;
@@ -338,8 +339,9 @@ int Import(const ImportOptions& o) {
                               {CountOf(catalogue.fuzzyLeftOut(), "fuzzy translation")});
     }
     if (catalogue.obsolete() != 0) {
-        summary += comma + Tr("{1} ignored", {CountOf(catalogue.obsolete(), "obsolete entry",
-                                                      "obsolete entries")});
+        summary +=
+            comma + Tr("{1} ignored",
+                       {CountOf(catalogue.obsolete(), "obsolete entry", "obsolete entries")});
     }
     if (catalogue.replaced() != 0) {
         summary += comma + Tr("{1} replaced by '?'", {CountOf(catalogue.replaced(), "character")});
