@@ -16,6 +16,7 @@
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -43,13 +44,19 @@ bool InOrder(const DictFile& f, Diagnostics& d) {
         const StringEntry& r = f.record(i);
         const int order = f.dict->CompareKey(r.eng, previous.eng);
         if (order == 3) continue;
+        const std::string record = std::to_string(i);
+        const std::string text = Quote(r.eng, r.engLen, StderrIsTerminal());
+        const std::string before = std::to_string(i - 1);
+        const std::string line = std::to_string(f.lines[i - 1]);
         d.Error(f.path, f.lines[i],
-                "record " + std::to_string(i) + " is out of place: its ENG text " +
-                    Quote(r.eng, r.engLen, StderrIsTerminal()) +
-                    (order == 1 ? " repeats that of " : " sorts before that of ") + "record " +
-                    std::to_string(i - 1) + " (line " + std::to_string(f.lines[i - 1]) +
-                    "); an image needs strictly ascending keys: put them in order with "
-                    "\"vkcdict sort\"");
+                order == 1 ? Tr("record {1} is out of place: its ENG text {2} repeats that of "
+                                "record {3} (line {4}); an image needs strictly ascending keys: "
+                                "put them in order with \"vkcdict sort\"",
+                                {record, text, before, line})
+                           : Tr("record {1} is out of place: its ENG text {2} sorts before that "
+                                "of record {3} (line {4}); an image needs strictly ascending "
+                                "keys: put them in order with \"vkcdict sort\"",
+                                {record, text, before, line}));
         return false;
     }
     return true;
@@ -74,9 +81,8 @@ int RunCompile(const CompileOptions& options) {
     const uint64_t imageSize = kHeadSize + kRecordSize * n + blockSize;
     if (imageSize > MaxDictionaryBytes()) {
         d.Error(f.path, 0,
-                "the image would take " + std::to_string(imageSize) +
-                    " bytes: the loader refuses images over " +
-                    std::to_string(MaxDictionaryBytes()) + " bytes");
+                Tr("the image would take {1} bytes: the loader refuses images over {2} bytes",
+                   {std::to_string(imageSize), std::to_string(MaxDictionaryBytes())}));
         return kFound;
     }
 
@@ -113,8 +119,8 @@ int RunCompile(const CompileOptions& options) {
         out.Write(&nul, 1);
     }
     if (!out.Commit(d)) return kFailed;
-    d.Summary("vkcdict compile: " + CountOf(n, "record") + ", " + std::to_string(imageSize) +
-              " bytes written to " + options.output);
+    d.Summary(Tr("vkcdict compile: {1}, {2} bytes written to {3}",
+                 {CountOf(n, "record"), std::to_string(imageSize), options.output}));
     return kDone;
 }
 

@@ -12,6 +12,7 @@
 #include "vkcdict/files/DictWriter.h"
 #include "vkcdict/files/LoadedDict.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -38,15 +39,15 @@ int RunDecompile(const DecompileOptions& options) {
         for (int s = 0; s < 3; ++s) {
             if (Storable(texts[s], s)) continue;
             d.Error(options.image, 0,
-                    "record " + std::to_string(i) + ": its " + kSections[s] +
-                        " text holds a NUL byte or its section's end marker, which a "
-                        "dictionary text file cannot hold: nothing written");
+                    Tr("record {1}: its {2} text holds a NUL byte or its section's end marker, "
+                       "which a dictionary text file cannot hold: nothing written",
+                       {std::to_string(i), kSections[s]}));
             return kFound;
         }
     }
     if (!WriteDictionary(options.output, "", records, d)) return kFailed;
-    d.Summary("vkcdict decompile: " + CountOf(records.size(), "record") + " written to " +
-              options.output);
+    d.Summary(Tr("vkcdict decompile: {1} written to {2}",
+                 {CountOf(records.size(), "record"), options.output}));
     return kDone;
 }
 

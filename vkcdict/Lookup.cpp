@@ -10,6 +10,7 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/LoadedDict.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -32,12 +33,12 @@ int RunLookup(const LookupOptions& options) {
         const StringEntry* entry = dict.dict()->FindStringA(text.c_str());
         std::string line;
         if (entry == nullptr) {
-            d.Error(options.dict, 0, Quote(text, StderrIsTerminal()) + " not found");
+            d.Error(options.dict, 0, Tr("{1} not found", {Quote(text, StderrIsTerminal())}));
             missing = true;
         } else {
             if (entry->chiLen == 0) {
                 d.Error(dict.path(), dict.LineOf(entry),
-                        Quote(text, StderrIsTerminal()) + " has an empty translation");
+                        Tr("{1} has an empty translation", {Quote(text, StderrIsTerminal())}));
                 missing = true;
             }
             line = ForStream(std::string(entry->chi, entry->chiLen), terminal);

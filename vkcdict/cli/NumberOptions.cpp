@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "vkcdict/cli/Display.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -69,13 +70,14 @@ bool ReadRatio(const std::string& text, double* value) {
 std::string CountProblem(const std::string& text) {
     uint64_t n = 0;
     if (ReadCount(text, &n)) return std::string();
-    return "'" + ShowName(text) + "' is not a whole number in decimal digits";
+    return Tr("'{1}' is not a whole number in decimal digits", {ShowName(text)});
 }
 
 std::string RatioProblem(const std::string& text) {
     double v = 0;
     if (ReadRatio(text, &v)) return std::string();
-    return "'" + ShowName(text) + "' is not a decimal number of 0 or more (such as 3, 1.5 or 2e1)";
+    return Tr("'{1}' is not a decimal number of 0 or more (such as 3, 1.5 or 2e1)",
+              {ShowName(text)});
 }
 
 }  // namespace vkcdict

@@ -11,6 +11,7 @@
 #include "vkcdict/files/DictWriter.h"
 #include "vkcdict/files/FileFormatHints.h"
 #include "vkcdict/files/Input.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -102,24 +103,24 @@ bool Accept(const DictFile& file, LoadPolicy policy, EncodingPolicy encoding,
             Diagnostics& diagnostics) {
     if (file.notGbk && encoding == EncodingPolicy::kRefuse) {
         diagnostics.Error(file.path, 0,
-                          "not used: this command would write its texts garbled "
-                          "(--allow-non-gbk writes them as they are)");
+                          Tr("not used: this command would write its texts garbled "
+                             "(--allow-non-gbk writes them as they are)"));
         return false;
     }
     if (file.complete || policy == LoadPolicy::kReport) return true;
     const uint32_t records = file.count();
     if (policy == LoadPolicy::kPartial) {
         diagnostics.Warning(file.path, 0,
-                            "working on with the " + CountOf(records, "record") +
-                                " that the loader loads (--partial)");
+                            Tr("working on with the {1} that the loader loads (--partial)",
+                               {CountOf(records, "record")}));
         return true;
     }
     diagnostics.Error(file.path, 0,
                       records == 0
-                          ? std::string("not used: the loader loads no record from it")
-                          : "not used: the loader does not load it completely (--partial works "
-                            "on with the " +
-                                CountOf(records, "record") + " it loads)");
+                          ? std::string(Tr("not used: the loader loads no record from it"))
+                          : Tr("not used: the loader does not load it completely (--partial "
+                               "works on with the {1} it loads)",
+                               {CountOf(records, "record")}));
     return false;
 }
 
@@ -128,8 +129,8 @@ void ReportMarkerWordAtStart(std::string_view bytes, const std::string& path, Se
     const std::string_view word(textformat::kRecord.bytes + 2, textformat::kRecord.length - 2);
     if (bytes.substr(0, word.size()) == word) {
         diagnostics.Report(path, 1, severity,
-                           "the record marker word at the very first byte has no line break "
-                           "before it: the loader makes no record of it");
+                           Tr("the record marker word at the very first byte has no line break "
+                              "before it: the loader makes no record of it"));
     }
 }
 
@@ -234,21 +235,25 @@ std::string LoaderName(const std::string& path) {
 
 std::string NameTooLong(const std::string& path) {
     constexpr size_t kLongest = sizeof(VKCStringDict::path) - 1;
-    const std::string limit =
-        ", longer than the " + std::to_string(kLongest) + " bytes a dictionary's name may have";
+    const std::string limit = std::to_string(kLongest);
     const size_t name = LoaderName(path).size();
-    if (name > kLongest) return "the path is " + std::to_string(name) + " bytes" + limit;
+    if (name > kLongest) {
+        return Tr("the path is {1} bytes, longer than the {2} bytes a dictionary's name may have",
+                  {std::to_string(name), limit});
+    }
     // A shorter name was refused with the current folder and a separator in
     // front of it (a root such as C:\ brings its own separator).
     const DWORD size = GetCurrentDirectoryA(0, nullptr);  // the length and the NUL
     std::string folder(size, '\0');
     DWORD length = size == 0 ? 0 : GetCurrentDirectoryA(size, &folder[0]);
     if (length == 0 || length >= size) {
-        return "the current folder cannot be read, or is too long for the loader";
+        return Tr("the current folder cannot be read, or is too long for the loader");
     }
     if (folder[length - 1] == '\\' || folder[length - 1] == '/') --length;
-    return "the path is " + std::to_string(length + 1 + name) +
-           " bytes with the current folder in front" + limit;
+    return Tr(
+        "the path is {1} bytes with the current folder in front, longer than the {2} "
+        "bytes a dictionary's name may have",
+        {std::to_string(length + 1 + name), limit});
 }
 
 namespace {
@@ -334,7 +339,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
 
     std::error_code notADirectory;
     if (std::filesystem::is_directory(path, notADirectory)) {
-        diagnostics.Error(path, 0, "is a directory");
+        diagnostics.Error(path, 0, Tr("is a directory"));
         return false;
     }
     // Only a regular file is loaded before it is read: a FIFO or a device is
@@ -356,7 +361,7 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     // markers as the parse does, which the load must agree with.
     FileBlock block;
     bool tooLong = false;
-    std::string error = "a dictionary must be a file";
+    std::string error = Tr("a dictionary must be a file");
     if (path == "-" || !ReadBlock(path, MaxDictionaryBytes(), &block, &tooLong, &error)) {
         diagnostics.Error(path, 0, ReadFailure(error));
         return false;
@@ -364,15 +369,14 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
     file->size = block.size;
     if (tooLong) {
         diagnostics.Report(path, 0, severity,
-                           "file of " + std::to_string(block.size) +
-                               " bytes: the loader refuses files over " +
-                               std::to_string(MaxDictionaryBytes()) + " bytes");
+                           Tr("file of {1} bytes: the loader refuses files over {2} bytes",
+                              {std::to_string(block.size), std::to_string(MaxDictionaryBytes())}));
         return Accept(*file, policy, encodingPolicy, diagnostics);
     }
     const std::string_view bytes = block.view();
     file->header = WrittenHeader(bytes);
     if (bytes.empty()) {
-        diagnostics.Report(path, 0, severity, "empty file: the loader refuses it");
+        diagnostics.Report(path, 0, severity, Tr("empty file: the loader refuses it"));
         return Accept(*file, policy, encodingPolicy, diagnostics);
     }
 
@@ -387,7 +391,8 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         agree = static_cast<uint64_t>(dict.entries[i].eng - dict.pool) == walk.records[i].eng;
     }
     if (!agree && !walk.markers.empty()) {
-        throw std::logic_error(path + ": the marker walk does not match the loader's records");
+        throw std::logic_error(
+            Tr("{1}: the marker walk does not match the loader's records", {path}));
     }
 
     // A file in another encoding is named once, before what follows from it.
@@ -422,21 +427,22 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
             nextPassed < walk.passed.size() && walk.passed[nextPassed].marker == marker
                 ? walk.passed[nextPassed].start
                 : -1;
-        const std::string record = "record " + std::to_string(nextRecord - 1) + " (line " +
-                                   std::to_string(file->lines.back()) + ")";
+        const std::string record = std::to_string(nextRecord - 1);
+        const std::string line = std::to_string(file->lines.back());
         if (start < 0) {
             // A marker inside the texts of the record before it.
             diagnostics.Report(path, lines.LineOf(marker + 2), severity,
-                               "record marker passed over: it lies inside the texts of " + record +
-                                   ", so the loader makes no record of it");
+                               Tr("record marker passed over: it lies inside the texts of record "
+                                  "{1} (line {2}), so the loader makes no record of it",
+                                  {record, line}));
         } else {
             static const char* const kSections[3] = {"ENG", "CHI", "Remark00"};
-            const std::string section = kSections[start / 2];
-            diagnostics.Report(path, lines.LineOf(marker + 2), severity,
-                               "record marker passed over: " + record + " has no \"" +
-                                   MarkerName(start) + "\" marker before it, so the loader takes " +
-                                   "a later " + section +
-                                   " section for that record and makes no record of this one");
+            diagnostics.Report(
+                path, lines.LineOf(marker + 2), severity,
+                Tr("record marker passed over: record {1} (line {2}) has no \"{3}\" marker before "
+                   "it, so the loader takes a later {4} section for that record and makes no "
+                   "record of this one",
+                   {record, line, MarkerName(start), kSections[start / 2]}));
         }
     }
     ReportMarkerWordAtStart(bytes, path, severity, diagnostics);
@@ -444,8 +450,11 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
         const std::string lineBreaks = LineBreakHint(bytes, path);
         diagnostics.Report(
             path, 0, severity,
-            "no record marker (a line \"mirok_res_No.\" after a line break)" +
-                (lineBreaks.empty() ? ": the file holds no records" : ": " + lineBreaks));
+            lineBreaks.empty()
+                ? std::string(Tr("no record marker (a line \"mirok_res_No.\" after a line "
+                                 "break): the file holds no records"))
+                : Tr("no record marker (a line \"mirok_res_No.\" after a line break): {1}",
+                     {lineBreaks}));
     }
     if (walk.broken) {
         const uint64_t lost =
@@ -453,19 +462,18 @@ bool OpenDictionary(const std::string& path, LoadPolicy policy, Diagnostics& dia
             std::lower_bound(walk.markers.begin(), walk.markers.end(), walk.brokenMarker);
         diagnostics.Report(path, lines.LineOf(walk.missing % 2 == 0 ? walk.at + 2 : walk.at),
                            severity,
-                           "record " + std::to_string(walk.records.size()) + " has no \"" +
-                               MarkerName(walk.missing) +
-                               "\" marker after this line: the load stops here, with the " +
-                               CountOf(walk.records.size(), "record") + " before it and not the " +
-                               CountOf(lost, "record") + " from here on");
+                           Tr("record {1} has no \"{2}\" marker after this line: the load stops "
+                              "here, with the {3} before it and not the {4} from here on",
+                              {std::to_string(walk.records.size()), MarkerName(walk.missing),
+                               CountOf(walk.records.size(), "record"), CountOf(lost, "record")}));
     }
     uint64_t hidden = 0;
     if (walk.nul < bytes.size() && !utf16) {  // UTF-16's NUL bytes were named above
         hidden = CountMarkers(bytes.substr(walk.nul));
         diagnostics.Report(path, lines.LineOf(walk.nul), severity,
-                           "NUL byte at offset " + std::to_string(walk.nul) +
-                               ": the loader sees nothing after it (" +
-                               CountOf(hidden, "record marker") + " not seen)");
+                           Tr("NUL byte at offset {1}: the loader sees nothing after it ({2} "
+                              "not seen)",
+                              {std::to_string(walk.nul), CountOf(hidden, "record marker")}));
     }
     file->complete = file->loaded && hidden == 0;
     file->closed = file->complete && HasClosingLine(dict);

@@ -8,6 +8,7 @@
 #include "dict/TextFormat.h"
 #include "platform/Win32.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -139,9 +140,9 @@ bool WriteDictionary(const std::string& output, const std::string& header, size_
     const uint64_t bytes = DictionaryBytes(line.size(), count, record);
     if (bytes > limit) {
         d.Error(output, 0,
-                "the dictionary would take " + std::to_string(bytes) +
-                    " bytes: the loader refuses files over " + std::to_string(limit) +
-                    " bytes; nothing written");
+                Tr("the dictionary would take {1} bytes: the loader refuses files over {2} bytes; "
+                   "nothing written",
+                   {std::to_string(bytes), std::to_string(limit)}));
         return false;
     }
     SafeOutput out;

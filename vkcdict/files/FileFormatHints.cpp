@@ -6,6 +6,7 @@
 #include "dict/BinaryFormat.h"
 #include "dict/GbkCodec.h"
 #include "dict/TextFormat.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -36,8 +37,6 @@ bool AllCharacters(std::string_view window, bool cut, Converter converter, bool 
     return true;
 }
 
-const char kGbkNeeded[] = ": a dictionary must be GBK (code page 936); convert it with: ";
-
 }  // namespace
 
 std::string EncodingHint(std::string_view bytes, const std::string& path, bool* utf16,
@@ -48,24 +47,31 @@ std::string EncodingHint(std::string_view bytes, const std::string& path, bool* 
         return bytes.substr(0, with.size()) == with;
     };
     if (begins("\xFF\xFE") || begins("\xFE\xFF")) {
-        return "the file looks like UTF-16 (it begins with a UTF-16 byte-order mark)" +
-               std::string(kGbkNeeded) + "iconv -f UTF-16 -t GBK " + path + target;
+        return Tr(
+            "the file looks like UTF-16 (it begins with a UTF-16 byte-order mark): a "
+            "dictionary must be GBK (code page 936); convert it with: {1}",
+            {"iconv -f UTF-16 -t GBK " + path + target});
     }
     if (bytes.size() >= 4 && bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' &&
         bytes[3] == '\0') {
-        return "the file looks like UTF-16 (a NUL byte follows each of its first characters)" +
-               std::string(kGbkNeeded) + "iconv -f UTF-16LE -t GBK " + path + target;
+        return Tr(
+            "the file looks like UTF-16 (a NUL byte follows each of its first "
+            "characters): a dictionary must be GBK (code page 936); convert it with: {1}",
+            {"iconv -f UTF-16LE -t GBK " + path + target});
     }
     if (bytes.size() >= 4 && bytes[0] == '\0' && bytes[1] != '\0' && bytes[2] == '\0' &&
         bytes[3] != '\0') {
-        return "the file looks like UTF-16 (a NUL byte precedes each of its first characters)" +
-               std::string(kGbkNeeded) + "iconv -f UTF-16BE -t GBK " + path + target;
+        return Tr(
+            "the file looks like UTF-16 (a NUL byte precedes each of its first "
+            "characters): a dictionary must be GBK (code page 936); convert it with: {1}",
+            {"iconv -f UTF-16BE -t GBK " + path + target});
     }
     if (utf16 != nullptr) *utf16 = false;
     if (begins("\xEF\xBB\xBF")) {
-        return "the file looks like UTF-8 (it begins with a UTF-8 byte-order mark)" +
-               std::string(kGbkNeeded) + "sed '1s/^\\xEF\\xBB\\xBF//' " + path +
-               " | iconv -f UTF-8 -t GBK" + target;
+        return Tr(
+            "the file looks like UTF-8 (it begins with a UTF-8 byte-order mark): a "
+            "dictionary must be GBK (code page 936); convert it with: {1}",
+            {"sed '1s/^\\xEF\\xBB\\xBF//' " + path + " | iconv -f UTF-8 -t GBK" + target});
     }
     const std::string_view visible =
         bytes.substr(0, seen != std::string_view::npos ? seen : bytes.find('\0'));
@@ -86,8 +92,10 @@ std::string EncodingHint(std::string_view bytes, const std::string& path, bool* 
     if (!AllCharacters(window, cut, fromUtf8, true) || AllCharacters(window, cut, toUtf8, false)) {
         return "";
     }
-    return "the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK)" +
-           std::string(kGbkNeeded) + "iconv -f UTF-8 -t GBK " + path + target;
+    return Tr(
+        "the file looks like UTF-8 (its non-ASCII text is valid UTF-8 and not valid GBK): "
+        "a dictionary must be GBK (code page 936); convert it with: {1}",
+        {"iconv -f UTF-8 -t GBK " + path + target});
 }
 
 std::string LineBreakHint(std::string_view bytes, const std::string& path) {
@@ -97,9 +105,10 @@ std::string LineBreakHint(std::string_view bytes, const std::string& path) {
         bytes.find(record.substr(1)) == std::string_view::npos) {
         return "";
     }
-    return "the file uses LF line breaks where a dictionary needs CR LF; convert it with: "
-           "sed -i 's/\\r*$/\\r/' " +
-           path + " (or unix2dos " + path + ", from the dos2unix package or Git for Windows)";
+    return Tr(
+        "the file uses LF line breaks where a dictionary needs CR LF; convert it with: {1} "
+        "(or {2}, from the dos2unix package or Git for Windows)",
+        {"sed -i 's/\\r*$/\\r/' " + path, "unix2dos " + path});
 }
 
 bool HoldsRecordMarkerLine(std::string_view bytes) {
@@ -132,8 +141,9 @@ bool LooksLikeImage(std::string_view head, uint64_t size) {
     return true;
 }
 
-const char kImageHint[] =
+// Marked for the catalogue; shown through Tr().
+const char* const kImageHint = N_(
     "the file looks like a binary dictionary image (its head and first record are an image's); "
-    "add --image to read it as one";
+    "add --image to read it as one");
 
 }  // namespace vkcdict

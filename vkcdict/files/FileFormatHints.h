@@ -14,7 +14,7 @@
 namespace vkcdict {
 
 // "the file looks like UTF-16 ..." or "the file looks like UTF-8 ..." with
-// the command that converts `path` to GBK; empty when the bytes look like
+// the command that converts `path` to GBK, in the user's language; empty when the bytes look like
 // neither. UTF-16: a byte-order mark, or NUL bytes between the first
 // characters. UTF-8: a byte-order mark, or non-ASCII text that is valid
 // UTF-8 and not valid GBK (judged on the first MiB from the first non-ASCII
@@ -49,6 +49,6 @@ bool LooksLikeImage(std::string_view head, uint64_t size);
 
 // The note for a file that the text loader could not use and that
 // LooksLikeImage: it takes --image.
-extern const char kImageHint[];
+extern const char* const kImageHint;
 
 }  // namespace vkcdict

@@ -25,13 +25,23 @@
 #include <unistd.h>
 #endif
 
+#include "vkcdict/i18n/Translate.h"
+
 namespace vkcdict {
 
 namespace {
 
-const char kIsDirectory[] = "is a directory";
-const char kNotAFile[] = "not a regular file (a named pipe, a device or a socket)";
-const char kOutOfMemory[] = "out of memory";
+// The reasons given here, in the user's language (ReadFailure knows the
+// first two by their text).
+const char* IsDirectory() {
+    return Tr("is a directory");
+}
+const char* NotAFile() {
+    return Tr("not a regular file (a named pipe, a device or a socket)");
+}
+const char* OutOfMemory() {
+    return Tr("out of memory");
+}
 
 std::string inWork;
 bool working = false;
@@ -66,7 +76,7 @@ std::string OpenFailure(const std::string& path) {
     const int error = errno;
 #ifdef _WIN32
     struct _stat64 st;
-    if (_stat64(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR) return kIsDirectory;
+    if (_stat64(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR) return IsDirectory();
 #else
     (void)path;
 #endif
@@ -83,7 +93,7 @@ size_t BlockSize(uint64_t size) {
 }  // namespace
 
 std::string ReadFailure(const std::string& error) {
-    return error == kIsDirectory || error == kNotAFile ? error : "cannot read: " + error;
+    return error == IsDirectory() || error == NotAFile() ? error : Tr("cannot read: {1}", {error});
 }
 
 FILE* OpenRegularFile(const std::string& path, uint64_t* size, std::string* error) {
@@ -111,7 +121,7 @@ FILE* OpenRegularFile(const std::string& path, uint64_t* size, std::string* erro
 #endif
     const Shape shape = ShapeOf(in);
     if (shape.kind != Kind::kRegular) {
-        *error = shape.kind == Kind::kDirectory ? kIsDirectory : kNotAFile;
+        *error = shape.kind == Kind::kDirectory ? IsDirectory() : NotAFile();
         std::fclose(in);
         return nullptr;
     }
@@ -158,7 +168,7 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* error) 
         outOfMemory = true;
     }
     if (!outOfMemory && in.error().empty()) return true;
-    *error = outOfMemory ? kOutOfMemory : in.error();
+    *error = outOfMemory ? OutOfMemory() : in.error();
     std::string().swap(*bytes);
     return false;
 }
@@ -179,7 +189,7 @@ bool InputPieces::Open(const std::string& path, std::string* error) {
     }
     const Shape shape = ShapeOf(in_);
     if (shape.kind == Kind::kDirectory) {
-        *error = kIsDirectory;
+        *error = IsDirectory();
         return false;
     }
     size_ = shape.kind == Kind::kRegular ? shape.size : 0;
@@ -210,7 +220,7 @@ bool ReadBlock(const std::string& path, size_t limit, FileBlock* block, bool* to
             read = std::ferror(in) == 0;
             if (!read) *error = std::strerror(errno);
         } catch (const std::bad_alloc&) {
-            *error = kOutOfMemory;
+            *error = OutOfMemory();
         }
     }
     std::fclose(in);

@@ -20,7 +20,8 @@ bool ReadInput(const std::string& path, std::string* bytes, std::string* error);
 // The message for an input that could not be read, given the `error` of
 // ReadInput, OpenRegularFile or ReadBlock: a folder ("is a directory") and a
 // file that is not a regular one are named as such, anything else is
-// "cannot read: " and the reason.
+// "cannot read: " and the reason. The reasons given by this file and the
+// message are in the user's language (vkcdict/i18n/Translate.h).
 std::string ReadFailure(const std::string& error);
 
 // Opens the file at `path` for reading, without waiting: only a regular file

@@ -5,6 +5,7 @@
 
 #include "vkcdict/files/FileFormatHints.h"
 #include "vkcdict/files/Input.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -32,7 +33,7 @@ bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
         const bool opened = OpenDictionary(path, policy, diagnostics, &file_, encoding);
         // A text load that gives no record may have been given an image.
         if ((!opened || file_.dict->count == 0) && path != "-" && FileLooksLikeImage(path)) {
-            diagnostics.Note(path, 0, kImageHint);
+            diagnostics.Note(path, 0, Tr(kImageHint));
         }
         return opened;
     }
@@ -51,8 +52,8 @@ bool LoadedDict::Open(const std::string& path, bool image, LoadPolicy policy,
             path, 0,
             file_.dict->path[0] == '\0'
                 ? NameTooLong(path)
-                : "not a binary dictionary image that the loader accepts (or one of no "
-                  "records)");
+                : Tr("not a binary dictionary image that the loader accepts (or one of no "
+                     "records)"));
         return false;
     }
     return true;

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "vkcdict/i18n/Translate.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -40,9 +42,12 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics,
     if (!file_.Open(target, options)) {
         stream_ = nullptr;
         if (file_.exists()) return false;
-        diagnostics.Error(target, 0,
-                          "cannot write: " + file_.error() +
-                              (file_.refusedReadOnly() ? " (--force replaces it)" : ""));
+        // A refusal of a read-only file has one reason, said in one sentence.
+        diagnostics.Error(
+            target, 0,
+            file_.refusedReadOnly()
+                ? std::string(Tr("cannot write: it is read-only (--force replaces it)"))
+                : Tr("cannot write: {1}", {file_.error()}));
         return false;
     }
     if (!file_.warning().empty()) diagnostics.Warning(target, 0, file_.warning());
@@ -57,15 +62,16 @@ bool SafeOutput::Commit(Diagnostics& diagnostics) {
     if (standardOutput_) {
         const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
         if (!written) {
-            diagnostics.Error("-", 0, std::string("cannot write: ") + std::strerror(errno));
+            diagnostics.Error("-", 0, Tr("cannot write: {1}", {std::strerror(errno)}));
             g_stdoutReported = true;
         }
         return written;
     }
     if (file_.Commit()) return true;
-    diagnostics.Error(
-        target_, 0,
-        "cannot write: " + file_.error() + (file_.direct() ? "" : "; the file is left as it was"));
+    diagnostics.Error(target_, 0,
+                      file_.direct()
+                          ? Tr("cannot write: {1}", {file_.error()})
+                          : Tr("cannot write: {1}; the file is left as it was", {file_.error()}));
     return false;
 }
 
@@ -85,7 +91,7 @@ bool OutputIsNoInput(const std::string& output, const std::vector<std::string>& 
         if (input != "-" && fileio::SameFile(output, input)) {
             diagnostics.Error(
                 output, 0,
-                "refusing to overwrite an input (" + input + "); name another output file");
+                Tr("refusing to overwrite an input ({1}); name another output file", {input}));
             return false;
         }
     }

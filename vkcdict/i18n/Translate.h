@@ -49,6 +49,12 @@ const char* Tr(const char* message);
 // placeholder without an argument is left as it is.
 std::string Tr(const char* format, std::initializer_list<std::string_view> args);
 
+// Marks a message for the catalogue where it is written, for a table built
+// before the language is chosen; Tr() translates it where it is shown.
+constexpr const char* N_(const char* message) {
+    return message;
+}
+
 // Replaces the placeholders of an already translated `format`.
 std::string FillPlaceholders(std::string_view format, std::initializer_list<std::string_view> args);
 

@@ -9,7 +9,7 @@
   catalogue.py update [SOURCE_ROOT]  merges the code's messages into zh_CN.po
                                      (new ones untranslated), for a translator
 
-Messages are found with gettext's xgettext: the first argument of Tr(), the
+Messages are found with gettext's xgettext: the first argument of Tr() and N_(), the
 noun of CountOf(), and the help texts given to a Command (vkcdict/cli/
 CommandLine.h). Needs gettext's tools; check also needs python3-polib.
 """
@@ -19,7 +19,7 @@ import subprocess
 import sys
 import tempfile
 
-KEYWORDS = ["Tr", "CountOf:2", "Purpose", "Footer", "Argument:3", "Arguments:3", "Option:3",
+KEYWORDS = ["Tr", "N_", "CountOf:2", "Purpose", "Footer", "Argument:3", "Arguments:3", "Option:3",
             "Options:3", "Count:3", "Ratio:3", "Flag:3"]
 PLACEHOLDER = re.compile(r"\{[1-9]\}")
 

@@ -28,6 +28,7 @@
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/DictFile.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/po/PoFile.h"
 #include "vkcdict/po/PoText.h"
 
@@ -115,16 +116,17 @@ uint64_t CombineTwins(const DictFile& f, std::vector<Source>* sources, Diagnosti
         if (kept.chi.empty() || twin.chi.empty() || kept.chi == twin.chi) {
             if (kept.chi.empty()) kept.chi = twin.chi;
             d.Note(f.path, f.lines[i],
-                   "duplicate key " + Quote(eng.data(), eng.size(), terminal) + " (first at " +
-                       keptAt + "): merged");
+                   Tr("duplicate key {1} (first at {2}): merged",
+                      {Quote(eng.data(), eng.size(), terminal), keptAt}));
             continue;
         }
         ++conflicts;
         d.Error(f.path, f.lines[i],
-                "conflict: " + Quote(eng.data(), eng.size(), terminal) + " is translated " +
-                    Quote(twin.chi.data(), twin.chi.size(), terminal) + " here and " +
-                    Quote(kept.chi.data(), kept.chi.size(), terminal) + " at " + keptAt +
-                    "; keeping that one (--context keeps both)");
+                Tr("conflict: {1} is translated {2} here and {3} at {4}; keeping that one "
+                   "(--context keeps both)",
+                   {Quote(eng.data(), eng.size(), terminal),
+                    Quote(twin.chi.data(), twin.chi.size(), terminal),
+                    Quote(kept.chi.data(), kept.chi.size(), terminal), keptAt}));
     }
     return conflicts;
 }
@@ -148,26 +150,30 @@ enum : unsigned { kInvalidGbk = 1, kNotCarried = 2 };
 // Returns what was reported.
 unsigned Convert(const DictFile& f, uint32_t i, const TextKind& kind, std::string_view text,
                  bool asEntry, bool lossy, std::string* out, size_t* replaced, Diagnostics& d) {
-    const std::string record = "record " + std::to_string(i) + ": ";
+    const std::string record = std::to_string(i);
     unsigned problems = 0;
     const size_t separator = asEntry ? text.find(po::kContextSeparator) : std::string_view::npos;
     if (separator != std::string_view::npos) {
         d.Error(f.path, f.lines[i],
-                record + "the " + kind.section + " text holds the control byte \\x04 at byte " +
-                    std::to_string(separator) +
-                    ", which gettext reserves to join msgctxt and msgid: a PO file cannot hold "
-                    "it");
+                Tr("record {1}: the {2} text holds the control byte \\x04 at byte {3}, which "
+                   "gettext reserves to join msgctxt and msgid: a PO file cannot hold it",
+                   {record, kind.section, std::to_string(separator)}));
         problems |= kNotCarried;
     }
     gbk::ConversionError error{};
     if (po::ToPoText(text, kind.edges, lossy && kind.replaceable, out, &error, replaced)) {
         return problems;
     }
+    const std::string at = std::to_string(error.offset);
+    const std::string bytes = HexBytes(text.data() + error.offset, error.length);
     d.Error(f.path, f.lines[i],
-            record + "invalid GBK in the " + kind.section + " text at byte " +
-                std::to_string(error.offset) + ": " +
-                HexBytes(text.data() + error.offset, error.length) +
-                (kind.replaceable ? " (--lossy replaces it)" : " (ENG texts are never replaced)"));
+            kind.replaceable
+                ? Tr("record {1}: invalid GBK in the {2} text at byte {3}: {4} (--lossy replaces "
+                     "it)",
+                     {record, kind.section, at, bytes})
+                : Tr("record {1}: invalid GBK in the {2} text at byte {3}: {4} (ENG texts are "
+                     "never replaced)",
+                     {record, kind.section, at, bytes}));
     return problems | kInvalidGbk;
 }
 
@@ -265,11 +271,13 @@ int Export(const ExportOptions& o) {
         }
     }
     if (invalid != 0 || notCarried != 0) {
-        std::string summary = "vkcdict po-export: ";
-        if (notCarried != 0) summary += CountOf(notCarried, "record") + " with a text PO cannot hold";
-        if (invalid != 0 && notCarried != 0) summary += ", ";
-        if (invalid != 0) summary += CountOf(invalid, "record") + " with invalid GBK";
-        d.Summary(summary + "; nothing written");
+        std::string problems;
+        if (notCarried != 0) {
+            problems += Tr("{1} with a text PO cannot hold", {CountOf(notCarried, "record")});
+        }
+        if (invalid != 0 && notCarried != 0) problems += Tr(", ");
+        if (invalid != 0) problems += Tr("{1} with invalid GBK", {CountOf(invalid, "record")});
+        d.Summary(Tr("vkcdict po-export: {1}; nothing written", {problems}));
         // A byte that PO cannot hold is no matter of --lossy: the dictionary
         // must change.
         return notCarried != 0 ? kFailed : kFound;
@@ -277,10 +285,13 @@ int Export(const ExportOptions& o) {
 
     out.Write(po);
     if (!out.Commit(d)) return kFailed;
-    std::string summary = "vkcdict po-export: " + CountOf(f.count(), "record") + " read, " +
-                          CountOf(written, "entry", "entries") + " written to " + o.output;
-    if (conflicts != 0) summary += ", " + CountOf(conflicts, "conflict");
-    if (replaced != 0) summary += ", " + CountOf(replaced, "undefined sequence") + " replaced";
+    std::string summary =
+        Tr("vkcdict po-export: {1} read, {2} written to {3}",
+           {CountOf(f.count(), "record"), CountOf(written, "entry", "entries"), o.output});
+    if (conflicts != 0) summary += Tr(", ") + CountOf(conflicts, "conflict");
+    if (replaced != 0) {
+        summary += Tr(", ") + Tr("{1} replaced", {CountOf(replaced, "undefined sequence")});
+    }
     d.Summary(summary);
     return d.findings() != 0 ? kFound : kDone;
 }

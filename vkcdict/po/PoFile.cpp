@@ -7,8 +7,11 @@
 #include <cstdio>
 
 #include "dict/GbkChar.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace po {
+
+using vkcdict::Tr;
 
 uint64_t Text::LineOf(size_t offset) const {
     uint64_t line = pieces.empty() ? 0 : pieces.front().line;
@@ -91,8 +94,8 @@ public:
         if (LooksLikeUtf16(bytes)) {
             line_ = 1;
             return Fail(
-                "the file looks like UTF-16; a PO file must be UTF-8 or GBK (iconv -f UTF-16 -t "
-                "UTF-8 converts it)");
+                Tr("the file looks like UTF-16; a PO file must be UTF-8 or GBK (iconv -f UTF-16 -t "
+                   "UTF-8 converts it)"));
         }
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         size_t at = 0;
@@ -119,11 +122,11 @@ private:
     // the file (`atEnd`) comments without an entry are dropped.
     bool Finish(bool atEnd) {
         if (!entry_.id.present) {
-            if (entry_.context.present) return Fail("msgctxt without msgid");
+            if (entry_.context.present) return Fail(Tr("msgctxt without msgid"));
             if (atEnd) entry_.Clear();
             return true;
         }
-        if (entry_.str.empty()) return Fail("msgid without msgstr");
+        if (entry_.str.empty()) return Fail(Tr("msgid without msgstr"));
         if (entry_.IsHeader() && !entry_.obsolete) {
             std::string name;
             const Charset charset = HeaderCharset(entry_, &name);
@@ -151,7 +154,7 @@ private:
             }
         }
         if (s[0] == '"') {
-            if (open_ == nullptr) return Fail("a string without a keyword before it");
+            if (open_ == nullptr) return Fail(Tr("a string without a keyword before it"));
             return String(s, open_);
         }
         return Keyword(s, obsolete);
@@ -198,49 +201,51 @@ private:
         s = s.substr(n);
         Text* text = nullptr;
         if (word == "msgctxt" || word == "msgid") {
-            if (entry_.id.present && entry_.str.empty()) return Fail("msgid without msgstr");
+            if (entry_.id.present && entry_.str.empty()) return Fail(Tr("msgid without msgstr"));
             if (!entry_.str.empty() && !Finish(false)) return false;
-            if (word == "msgctxt" && entry_.context.present) return Fail("a second msgctxt");
+            if (word == "msgctxt" && entry_.context.present) return Fail(Tr("a second msgctxt"));
             text = word == "msgctxt" ? &entry_.context : &entry_.id;
             entry_.obsolete = obsolete;
             if (entry_.line == 0) entry_.line = line_;
         } else if (word == "msgid_plural") {
             if (!entry_.id.present || !entry_.str.empty() || entry_.idPlural.present) {
-                return Fail("msgid_plural out of place");
+                return Fail(Tr("msgid_plural out of place"));
             }
             text = &entry_.idPlural;
         } else if (word == "msgstr") {
-            if (!entry_.id.present) return Fail("msgstr without msgid");
+            if (!entry_.id.present) return Fail(Tr("msgstr without msgid"));
             const bool indexed = !s.empty() && s[0] == '[';
             if (indexed != entry_.idPlural.present) {
-                return Fail(indexed ? "msgstr[N] without msgid_plural"
-                                    : "msgstr without [N] after msgid_plural");
+                return Fail(indexed ? Tr("msgstr[N] without msgid_plural")
+                                    : Tr("msgstr without [N] after msgid_plural"));
             }
             if (indexed) {
                 const size_t close = s.find(']');
-                if (close == std::string_view::npos || close < 2) return Fail("bad msgstr index");
+                if (close == std::string_view::npos || close < 2)
+                    return Fail(Tr("bad msgstr index"));
                 size_t index = 0;
                 for (size_t i = 1; i < close; ++i) {
-                    if (s[i] < '0' || s[i] > '9' || index > 1000) return Fail("bad msgstr index");
+                    if (s[i] < '0' || s[i] > '9' || index > 1000)
+                        return Fail(Tr("bad msgstr index"));
                     index = index * 10 + static_cast<size_t>(s[i] - '0');
                 }
-                if (index != entry_.str.size()) return Fail("msgstr index out of order");
+                if (index != entry_.str.size()) return Fail(Tr("msgstr index out of order"));
                 s = s.substr(close + 1);
             } else if (!entry_.str.empty()) {
-                return Fail("a second msgstr");
+                return Fail(Tr("a second msgstr"));
             }
             entry_.str.emplace_back();
             text = &entry_.str.back();
         } else if (word.empty()) {
             // Most likely not a PO file at all: show how the line begins.
-            return Fail("expected a keyword, a string or a comment; the line begins " +
-                        Shown(s.substr(0, 24)));
+            return Fail(Tr("expected a keyword, a string or a comment; the line begins {1}",
+                           {Shown(s.substr(0, 24))}));
         } else {
-            return Fail("unknown keyword '" + std::string(word.substr(0, 40)) + "'");
+            return Fail(Tr("unknown keyword '{1}'", {word.substr(0, 40)}));
         }
         text->present = true;
         s = TrimLeft(s);
-        if (s.empty() || s[0] != '"') return Fail("a keyword without its string");
+        if (s.empty() || s[0] != '"') return Fail(Tr("a keyword without its string"));
         return String(s, text);
     }
 
@@ -252,11 +257,12 @@ private:
         size_t i = 1;
         for (;;) {
             const size_t stop = QuoteOrEscape(s, i);
-            if (stop == std::string_view::npos) return Fail("a string without its closing quote");
+            if (stop == std::string_view::npos)
+                return Fail(Tr("a string without its closing quote"));
             out.append(s.data() + i, stop - i);
             i = stop + 1;
             if (s[stop] == '"') break;
-            if (i >= s.size()) return Fail("a string without its closing quote");
+            if (i >= s.size()) return Fail(Tr("a string without its closing quote"));
             const char c = s[i++];
             switch (c) {
                 case 'n':
@@ -294,31 +300,31 @@ private:
                             std::min(value << 4 | static_cast<unsigned>(HexDigit(s[i++])), 0x100u);
                         ++digits;
                     }
-                    if (digits == 0) return Fail("\\x without hexadecimal digits");
+                    if (digits == 0) return Fail(Tr("\\x without hexadecimal digits"));
                     if (value > 0xFF) {
-                        return Fail("the escape " + std::string(s.substr(stop, i - stop)) +
-                                    " is over \\xFF, the largest byte");
+                        return Fail(Tr("the escape {1} is over \\xFF, the largest byte",
+                                       {s.substr(stop, i - stop)}));
                     }
                     out += static_cast<char>(value);
                     break;
                 }
                 default: {
                     if (c < '0' || c > '7') {
-                        return Fail(std::string("unknown escape sequence \\") + c);
+                        return Fail(Tr("unknown escape sequence \\{1}", {std::string(1, c)}));
                     }
                     unsigned value = static_cast<unsigned>(c - '0');
                     for (int k = 0; k < 2 && i < s.size() && s[i] >= '0' && s[i] <= '7'; ++k) {
                         value = value * 8 + static_cast<unsigned>(s[i++] - '0');
                     }
                     if (value > 0xFF) {
-                        return Fail("the escape " + std::string(s.substr(stop, i - stop)) +
-                                    " is over \\377, the largest byte");
+                        return Fail(Tr("the escape {1} is over \\377, the largest byte",
+                                       {s.substr(stop, i - stop)}));
                     }
                     out += static_cast<char>(value);
                 }
             }
         }
-        if (!Trim(s.substr(i)).empty()) return Fail("text after a string's closing quote");
+        if (!Trim(s.substr(i)).empty()) return Fail(Tr("text after a string's closing quote"));
         return true;
     }
 

@@ -64,7 +64,7 @@ struct Entry {
 
 struct ParseError {
     uint64_t line;
-    std::string message;
+    std::string message;  // in the user's language (vkcdict/i18n/Translate.h)
 };
 
 // What a catalogue's header says its strings are.

@@ -34,6 +34,7 @@
 #include "vkcdict/files/DictWriter.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/po/PoFile.h"
 #include "vkcdict/po/PoText.h"
 
@@ -113,15 +114,15 @@ private:
         }
         ++entries_;
         if (e.idPlural.present) {
-            Block(e.line, "plural forms cannot be stored in a dictionary");
+            Block(e.line, Tr("plural forms cannot be stored in a dictionary"));
             return true;
         }
         Imported r;
         r.where = *path_ + ":" + std::to_string(e.line);
         r.line = e.line;
         if (e.context.present && !ContextNumber(e.context.value, &r.context)) {
-            Block(e.line, "msgctxt " + Quote(e.context.value, false) +
-                              " is not a record number that po-export wrote");
+            Block(e.line, Tr("msgctxt {1} is not a record number that po-export wrote",
+                             {Quote(e.context.value, false)}));
             return true;
         }
         bool ok = Convert(e.id, false, &r.eng);
@@ -139,9 +140,9 @@ private:
         charset_ = po::HeaderCharset(e, &name);
         if (charset_ != po::Charset::kOther) return true;
         d_.Error(*path_, e.line,
-                 "the catalogue is in " + name +
-                     "; only UTF-8 and GBK (also as GB2312 or GB18030) are read (msgconv -t UTF-8 "
-                     "converts it)");
+                 Tr("the catalogue is in {1}; only UTF-8 and GBK (also as GB2312 or GB18030) are "
+                    "read (msgconv -t UTF-8 converts it)",
+                    {name}));
         return false;
     }
 
@@ -184,10 +185,10 @@ private:
                 std::snprintf(code, sizeof code, " (U+%04X)", static_cast<unsigned>(codePoint));
                 character += code;
             }
-            Block(line, "a GB18030 four-byte character, which GBK lacks: " + character);
+            Block(line, Tr("a GB18030 four-byte character, which GBK lacks: {1}", {character}));
             return;
         }
-        Block(line, "bytes that are no GBK character: " + Hex(rest.substr(0, error.length)));
+        Block(line, Tr("bytes that are no GBK character: {1}", {Hex(rest.substr(0, error.length))}));
     }
 
     // Reports a text's first character that cannot be converted.
@@ -198,14 +199,17 @@ private:
             return;
         }
         if (error.codePoint == 0xFFFFFFFF) {
-            Block(line, "invalid UTF-8: " +
-                            Hex(std::string_view(text).substr(error.offset, error.length)));
+            Block(line, Tr("invalid UTF-8: {1}",
+                           {Hex(std::string_view(text).substr(error.offset, error.length))}));
             return;
         }
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(error.codePoint));
-        Block(line, "the character \"" + text.substr(error.offset, error.length) + "\" (" + code +
-                        ") has no GBK code" + (options_.lossy ? "" : " (--lossy writes '?')"));
+        const std::string character = text.substr(error.offset, error.length);
+        Block(line, options_.lossy
+                        ? Tr("the character \"{1}\" ({2}) has no GBK code", {character, code})
+                        : Tr("the character \"{1}\" ({2}) has no GBK code (--lossy writes '?')",
+                             {character, code}));
     }
 
     // A catalogue's text as GBK dictionary text, by its charset.
@@ -242,8 +246,8 @@ private:
                               : !vkcdict::Storable(r.remark, kRemarkSection) ? "Remark00"
                                                                              : nullptr;
         if (section == nullptr) return true;
-        Block(e.line, std::string("the ") + section +
-                          " text holds a NUL byte or a marker line and would not load back");
+        Block(e.line, Tr("the {1} text holds a NUL byte or a marker line and would not load back",
+                         {section}));
         return false;
     }
 
@@ -262,9 +266,9 @@ private:
         }
         ++conflicts_;
         d_.Error(*path_, r.line,
-                 "conflict: " + Quote(r.eng, terminal_) + " is translated " +
-                     Quote(r.chi, terminal_) + " here and " + Quote(kept.chi, terminal_) + " at " +
-                     kept.where + "; keeping that one");
+                 Tr("conflict: {1} is translated {2} here and {3} at {4}; keeping that one",
+                    {Quote(r.eng, terminal_), Quote(r.chi, terminal_), Quote(kept.chi, terminal_),
+                     kept.where}));
     }
 
     const ImportOptions& options_;
@@ -302,8 +306,9 @@ uint64_t IntoBase(const DictFile& base, Catalogue& catalogue, std::vector<Record
         if (r == nullptr) r = catalogue.Find(eng, kNoContext);
         if (r == nullptr) {
             ++unnamed;
-            d.Warning(base.path, base.lines[i],
-                      "no PO entry for " + Quote(eng, terminal) + ": its record is kept as it is");
+            d.Warning(
+                base.path, base.lines[i],
+                Tr("no PO entry for {1}: its record is kept as it is", {Quote(eng, terminal)}));
         } else {
             r->used = true;
             if (!r->chi.empty()) text.chi = r->chi;
@@ -337,8 +342,8 @@ int Import(const ImportOptions& o) {
         if (!catalogue.Read(path)) return kFailed;
     }
     if (catalogue.blocking() != 0) {
-        d.Summary("vkcdict po-import: " + CountOf(catalogue.blocking(), "entry", "entries") +
-                  " cannot be imported; nothing written");
+        d.Summary(Tr("vkcdict po-import: {1} cannot be imported; nothing written",
+                     {CountOf(catalogue.blocking(), "entry", "entries")}));
         return kFound;
     }
 
@@ -362,21 +367,26 @@ int Import(const ImportOptions& o) {
     }
 
     if (!WriteDictionary(o.output, header, records, d)) return kFailed;
-    std::string summary = "vkcdict po-import: " + CountOf(catalogue.entries(), "entry", "entries") +
-                          " read, " + CountOf(records.size(), "record") + " written to " + o.output;
+    std::string summary = Tr("vkcdict po-import: {1} read, {2} written to {3}",
+                             {CountOf(catalogue.entries(), "entry", "entries"),
+                              CountOf(records.size(), "record"), o.output});
+    const std::string comma = Tr(", ");
     if (catalogue.fuzzyLeftOut() != 0) {
-        summary += ", " + CountOf(catalogue.fuzzyLeftOut(), "fuzzy translation") +
-                   " left out (--fuzzy takes them)";
+        summary += comma + Tr("{1} left out (--fuzzy takes them)",
+                              {CountOf(catalogue.fuzzyLeftOut(), "fuzzy translation")});
     }
     if (catalogue.obsolete() != 0) {
         summary +=
-            ", " + CountOf(catalogue.obsolete(), "obsolete entry", "obsolete entries") + " ignored";
+            comma + Tr("{1} ignored",
+                       {CountOf(catalogue.obsolete(), "obsolete entry", "obsolete entries")});
     }
     if (catalogue.replaced() != 0) {
-        summary += ", " + CountOf(catalogue.replaced(), "character") + " replaced by '?'";
+        summary += comma + Tr("{1} replaced by '?'", {CountOf(catalogue.replaced(), "character")});
     }
-    if (catalogue.conflicts() != 0) summary += ", " + CountOf(catalogue.conflicts(), "conflict");
-    if (unnamed != 0) summary += ", " + CountOf(unnamed, "base record") + " without an entry";
+    if (catalogue.conflicts() != 0) summary += comma + CountOf(catalogue.conflicts(), "conflict");
+    if (unnamed != 0) {
+        summary += comma + Tr("{1} without an entry", {CountOf(unnamed, "base record")});
+    }
     d.Summary(summary);
     // A lossy import is written as asked, but it is not the catalogue itself.
     return d.findings() != 0 || catalogue.replaced() != 0 ? kFound : kDone;
