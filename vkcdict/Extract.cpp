@@ -56,10 +56,10 @@ bool ExtractFrom(const std::string& path, size_t index, VKCStringDict* dict, Dia
     std::string key;  // reused, so that a text seen before allocates nothing
     while (walk.Next(&t)) {
         if (!t.lookedUp) {
-            d.Warning(path, walk.LineOf(t.text.opening),
-                      Tr("text of {1} bytes: texts of {2} bytes or more are never looked up",
-                         {std::to_string(t.text.length),
-                          std::to_string(scriptscan::kLookupLimit)}));
+            d.Warning(
+                path, walk.LineOf(t.text.opening),
+                Tr("text of {1} bytes: texts of {2} bytes or more are never looked up",
+                   {std::to_string(t.text.length), std::to_string(scriptscan::kLookupLimit)}));
             continue;
         }
         if (t.translated() || t.key.empty()) continue;
@@ -122,9 +122,9 @@ int RunExtract(const ExtractOptions& options) {
         return RecordText{sorted[i]->first, std::string_view(), remark};
     };
     if (!WriteDictionary(options.output, "", sorted.size(), record, d)) return kFailed;
-    d.Summary(Tr("vkcdict extract: {1} to translate ({2}) written to {3}",
-                 {CountOf(sorted.size(), "text"), CountOf(occurrences, "occurrence"),
-                  options.output}));
+    d.Summary(
+        Tr("vkcdict extract: {1} to translate ({2}) written to {3}",
+           {CountOf(sorted.size(), "text"), CountOf(occurrences, "occurrence"), options.output}));
     return kDone;
 }
 

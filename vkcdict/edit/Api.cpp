@@ -70,7 +70,8 @@ Target Parse(const std::string& target) {
     Target t;
     const size_t mark = target.find('?');
     t.path = target.substr(0, mark);
-    if (t.path.empty() || t.path[0] != '/') throw Refusal{400, page::Tr("the address must start with /")};
+    if (t.path.empty() || t.path[0] != '/')
+        throw Refusal{400, page::Tr("the address must start with /")};
     if (mark == std::string::npos) return t;
     std::string_view rest = std::string_view(target).substr(mark + 1);
     while (!rest.empty()) {
@@ -420,7 +421,8 @@ Response Api::Handle(const Request& r) {
         std::string token = r.tokenHeader.empty() ? Cookie(r.cookie, gate_.cookie) : r.tokenHeader;
         const auto given = t.query.find("token");
         if (r.method == "GET" && t.path == "/" && given != t.query.end()) {
-            if (!SameToken(given->second, gate_.token)) return ErrorResponse(403, page::Tr("wrong token"));
+            if (!SameToken(given->second, gate_.token))
+                return ErrorResponse(403, page::Tr("wrong token"));
             // The address carries the token once; from here on the cookie does.
             Response moved;
             moved.status = 303;
@@ -431,15 +433,16 @@ Response Api::Handle(const Request& r) {
             return moved;
         }
         if (!SameToken(token, gate_.token)) {
-            return ErrorResponse(403,
-                                 page::Tr("no valid token: open the address that vkcdict edit printed"));
+            return ErrorResponse(
+                403, page::Tr("no valid token: open the address that vkcdict edit printed"));
         }
         if (r.method == "POST") {
             bool sameOrigin = false;
             for (const std::string& h : gate_.hosts)
                 sameOrigin = sameOrigin || Lower(r.origin) == "http://" + h;
             if (!sameOrigin)
-                return ErrorResponse(403, page::Tr("a change must come from the editor's own page"));
+                return ErrorResponse(403,
+                                     page::Tr("a change must come from the editor's own page"));
             if (Lower(r.contentType).rfind("application/json", 0) != 0) {
                 return ErrorResponse(415, page::Tr("a change must be sent as application/json"));
             }

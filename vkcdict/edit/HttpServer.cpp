@@ -175,11 +175,11 @@ bool Serve(const ServeOptions& options, const Handler& handle,
     if (ec == asio::error::address_in_use || ec == asio::error::access_denied) {
         *busy = ec == asio::error::address_in_use;
         const std::string port = std::to_string(options.port);
-        *error = *busy ? Tr("cannot listen on {1} port {2}: the port is busy (choose another "
-                            "with --port)",
-                            {options.address, port})
-                       : Tr("cannot listen on {1} port {2}: {3}",
-                            {options.address, port, ec.message()});
+        *error =
+            *busy ? Tr("cannot listen on {1} port {2}: the port is busy (choose another "
+                       "with --port)",
+                       {options.address, port})
+                  : Tr("cannot listen on {1} port {2}: {3}", {options.address, port, ec.message()});
         return false;
     }
     if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);

@@ -105,7 +105,8 @@ bool Session::Open(const SessionOptions& options, Diagnostics& d) {
     for (size_t k = 0; k < options.codes.size(); ++k) {
         std::string error;
         if (!settings_.codes[k].Compile(options.codes[k], &error)) {
-            d.Error("", 0, Tr("edit: --code \"{1}\" cannot be used: {2}", {options.codes[k], error}));
+            d.Error("", 0,
+                    Tr("edit: --code \"{1}\" cannot be used: {2}", {options.codes[k], error}));
             return false;
         }
     }
@@ -177,14 +178,15 @@ bool Session::Adopt(DictFile file, bool forPage, std::string* error) {
     using Words = std::string (*)(const char*, std::initializer_list<std::string_view>);
     const Words Tr = forPage ? Words(page::Tr) : Words(vkcdict::Tr);
     if (!file.complete || file.count() == 0) {
-        *error = Tr("it does not load whole (vkcdict check {1} tells what is wrong)",
-                    {options_.path});
+        *error =
+            Tr("it does not load whole (vkcdict check {1} tells what is wrong)", {options_.path});
         return false;
     }
     if (!file.closed) {
-        *error = Tr("not opened for editing: no closing line \"{1}\" after the last record, "
-                    "so the file may have been cut short (vkcdict check {2} tells more)",
-                    {"mirok_res_All_End", options_.path});
+        *error =
+            Tr("not opened for editing: no closing line \"{1}\" after the last record, "
+               "so the file may have been cut short (vkcdict check {2} tells more)",
+               {"mirok_res_All_End", options_.path});
         return false;
     }
     file.path = options_.path;
@@ -378,7 +380,8 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
         return {CommitStatus::kRefused, page::Tr("there is no record {1}", {std::to_string(i)})};
     }
     if (versions_[i] != version) {
-        return {CommitStatus::kStale, page::Tr("the record was changed meanwhile (in another tab)")};
+        return {CommitStatus::kStale,
+                page::Tr("the record was changed meanwhile (in another tab)")};
     }
     const std::string_view oldChi = Text(i, Section::kChi);
     const std::string_view oldRemark = Text(i, Section::kRemark);
@@ -387,7 +390,8 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
         std::string_view old;
         int section;
     };
-    for (const Edit& e : {Edit{chi, oldChi, kChiSection}, Edit{remark, oldRemark, kRemarkSection}}) {
+    for (const Edit& e :
+         {Edit{chi, oldChi, kChiSection}, Edit{remark, oldRemark, kRemarkSection}}) {
         if (e.text == nullptr || *e.text == e.old) continue;
         const bool isChi = e.section == kChiSection;
         const std::string readOnly = ReadOnlyReason(e.old);
@@ -398,9 +402,10 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
         }
         if (HoldsMarkerLine(*e.text)) {
             return {CommitStatus::kRefused,
-                    isChi ? page::Tr("the CHI text would hold a marker line ({1})", {"mirok_res_..."})
-                          : page::Tr("the remark text would hold a marker line ({1})",
-                                     {"mirok_res_..."})};
+                    isChi
+                        ? page::Tr("the CHI text would hold a marker line ({1})", {"mirok_res_..."})
+                        : page::Tr("the remark text would hold a marker line ({1})",
+                                   {"mirok_res_..."})};
         }
         if (!Storable(*e.text, e.section)) {
             return {CommitStatus::kRefused,
