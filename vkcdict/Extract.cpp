@@ -18,6 +18,7 @@
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
 #include "vkcdict/files/ScriptTexts.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -55,17 +56,17 @@ bool ExtractFrom(const std::string& path, size_t index, VKCStringDict* dict, Dia
     std::string key;  // reused, so that a text seen before allocates nothing
     while (walk.Next(&t)) {
         if (!t.lookedUp) {
-            d.Warning(path, walk.LineOf(t.text.opening),
-                      "text of " + std::to_string(t.text.length) + " bytes: texts of " +
-                          std::to_string(scriptscan::kLookupLimit) +
-                          " bytes or more are never looked up");
+            d.Warning(
+                path, walk.LineOf(t.text.opening),
+                Tr("text of {1} bytes: texts of {2} bytes or more are never looked up",
+                   {std::to_string(t.text.length), std::to_string(scriptscan::kLookupLimit)}));
             continue;
         }
         if (t.translated() || t.key.empty()) continue;
         if (!t.extractable()) {
             d.Warning(path, walk.LineOf(t.text.opening),
-                      Quote(t.key.data(), t.key.size(), terminal) +
-                          " holds a marker of the dictionary file, which cannot store it");
+                      Tr("{1} holds a marker of the dictionary file, which cannot store it",
+                         {Quote(t.key.data(), t.key.size(), terminal)}));
             continue;
         }
         ++*occurrences;
@@ -82,8 +83,8 @@ bool ExtractFrom(const std::string& path, size_t index, VKCStringDict* dict, Dia
     }
     if (const unsigned char* opening = walk.Unclosed()) {
         d.Warning(path, walk.LineOf(opening),
-                  std::string("'") + static_cast<char>(*opening) +
-                      "' is never closed: the rest of the script holds no text");
+                  Tr("'{1}' is never closed: the rest of the script holds no text",
+                     {std::string(1, static_cast<char>(*opening))}));
     }
     return true;
 }
@@ -115,13 +116,15 @@ int RunExtract(const ExtractOptions& options) {
     std::string remark;
     const auto record = [&](size_t i) {
         const Occurrences& o = sorted[i]->second;
+        // Data of the file, not a message: English whatever the language.
         remark = options.scripts[o.script] + ":" + std::to_string(o.line) + " (" +
-                 CountOf(o.count, "occurrence") + ")";
+                 std::to_string(o.count) + (o.count == 1 ? " occurrence)" : " occurrences)");
         return RecordText{sorted[i]->first, std::string_view(), remark};
     };
     if (!WriteDictionary(options.output, "", sorted.size(), record, d)) return kFailed;
-    d.Summary("vkcdict extract: " + CountOf(sorted.size(), "text") + " to translate (" +
-              CountOf(occurrences, "occurrence") + ") written to " + options.output);
+    d.Summary(
+        Tr("vkcdict extract: {1} to translate ({2}) written to {3}",
+           {CountOf(sorted.size(), "text"), CountOf(occurrences, "occurrence"), options.output}));
     return kDone;
 }
 

@@ -6,6 +6,7 @@
 #include "vkcdict/Commands.h"
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -62,17 +63,22 @@ void RecordUnion::Combine(Diagnostics& d) {
                 kept.chi = item;
             } else if (from.file == item.file) {
                 d.Note(file.path, file.lines[item.index],
-                       "duplicate key " + Quote(text.eng.data(), text.eng.size(), terminal) +
-                           " (first at " + where + "): merged");
+                       Tr("duplicate key {1} (first at {2}): merged",
+                          {Quote(text.eng.data(), text.eng.size(), terminal), where}));
             }
             continue;
         }
         ++conflicts_;
+        const std::string eng = Quote(text.eng.data(), text.eng.size(), terminal);
+        const std::string chi = Quote(text.chi.data(), text.chi.size(), terminal);
+        const std::string other = Quote(keptChi.data(), keptChi.size(), terminal);
         d.Error(file.path, file.lines[item.index],
-                "conflict: " + Quote(text.eng.data(), text.eng.size(), terminal) +
-                    " is translated " + Quote(text.chi.data(), text.chi.size(), terminal) +
-                    " here and " + Quote(keptChi.data(), keptChi.size(), terminal) + " at " +
-                    where + "; keeping " + (preferLast_ ? "this one" : "that one"));
+                preferLast_ ? Tr("conflict: {1} is translated {2} here and {3} at {4}; keeping "
+                                 "this one",
+                                 {eng, chi, other, where})
+                            : Tr("conflict: {1} is translated {2} here and {3} at {4}; keeping "
+                                 "that one",
+                                 {eng, chi, other, where}));
         if (preferLast_) kept.chi = item;
     }
     items_.clear();
@@ -100,9 +106,9 @@ int WriteUnion(const std::vector<std::string>& paths, const std::string& output,
             output, files.front()->header, all.size(), [&all](size_t i) { return all[i]; }, d)) {
         return kFailed;
     }
-    d.Summary(std::string("vkcdict ") + command + ": " + CountOf(loaded, "record") + " read, " +
-              CountOf(all.size(), "record") + " written to " + output + ", " +
-              CountOf(all.conflicts(), "conflict"));
+    d.Summary(Tr("vkcdict {1}: {2} read, {3} written to {4}, {5}",
+                 {command, CountOf(loaded, "record"), CountOf(all.size(), "record"), output,
+                  CountOf(all.conflicts(), "conflict")}));
     return d.findings() != 0 ? kFound : kDone;
 }
 

@@ -19,6 +19,7 @@
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/LoadedDict.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
 
@@ -50,20 +51,20 @@ struct SubstOptions {
 bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>* targets) {
     const int modes = !o.output.empty() + !o.directory.empty() + o.inPlace;
     if (modes != 1) {
-        d.Error("", 0, "subst: give exactly one of -o OUT, -d DIR and --in-place");
+        d.Error("", 0, Tr("subst: give exactly one of -o OUT, -d DIR and --in-place"));
         return false;
     }
     if (!o.backup.empty() && !o.inPlace) {
-        d.Error("", 0, "subst: --backup goes with --in-place");
+        d.Error("", 0, Tr("subst: --backup goes with --in-place"));
         return false;
     }
     if (!o.output.empty() && o.scripts.size() != 1) {
-        d.Error("", 0, "subst: -o takes one script; use -d DIR or --in-place for several");
+        d.Error("", 0, Tr("subst: -o takes one script; use -d DIR or --in-place for several"));
         return false;
     }
     if (o.backupGiven && o.backup.empty()) {
         d.Error("", 0,
-                "subst: --backup needs a suffix (an empty one would name the script itself)");
+                Tr("subst: --backup needs a suffix (an empty one would name the script itself)"));
         return false;
     }
     std::vector<std::string> inputs = o.scripts;
@@ -74,18 +75,18 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
         if (o.scripts[i] == "-") continue;
         for (size_t k = 0; k < i; ++k) {
             if (o.scripts[k] != "-" && fileio::SameFile(o.scripts[k], o.scripts[i])) {
-                d.Error(o.scripts[i], 0, "given twice (also as " + o.scripts[k] + ")");
+                d.Error(o.scripts[i], 0, Tr("given twice (also as {1})", {o.scripts[k]}));
                 return false;
             }
         }
         if (o.inPlace && fileio::SameFile(o.scripts[i], o.dict)) {
-            d.Error(o.scripts[i], 0, "refusing to translate the dictionary in place");
+            d.Error(o.scripts[i], 0, Tr("refusing to translate the dictionary in place"));
             return false;
         }
     }
     for (const std::string& script : o.scripts) {
         if (script == "-" && o.output.empty()) {
-            d.Error("", 0, "subst: a script from stdin (-) needs -o");
+            d.Error("", 0, Tr("subst: a script from stdin (-) needs -o"));
             return false;
         }
         if (!o.output.empty()) {
@@ -98,8 +99,8 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
             for (size_t k = 0; k + 1 < targets->size(); ++k) {
                 if (fileio::SameFile((*targets)[k], targets->back())) {
                     d.Error(targets->back(), 0,
-                            "two scripts would be written here (" + o.scripts[k] + " and " +
-                                script + ")");
+                            Tr("two scripts would be written here ({1} and {2})",
+                               {o.scripts[k], script}));
                     return false;
                 }
             }
@@ -110,7 +111,7 @@ bool PlanOutputs(const SubstOptions& o, Diagnostics& d, std::vector<std::string>
         std::error_code error;
         fs::create_directories(o.directory, error);
         if (error) {
-            d.Error(o.directory, 0, "cannot create the folder: " + error.message());
+            d.Error(o.directory, 0, Tr("cannot create the folder: {1}", {error.message()}));
             return false;
         }
     }
@@ -149,13 +150,15 @@ bool Backup(const std::string& script, const std::string& name, const std::strin
     if (!copy.exists()) return false;
     if (!IsPlainFile(name)) {
         d.Error(name, 0,
-                "the backup's name is taken by a link or something other than a file; " + script +
-                    " is left as it was");
+                Tr("the backup's name is taken by a link or something other than a file; {1} is "
+                   "left as it was",
+                   {script}));
         return false;
     }
     d.Warning(name, 0,
-              "the existing backup is kept (it holds an earlier original of " + script +
-                  "); this run's script is not backed up");
+              Tr("the existing backup is kept (it holds an earlier original of {1}); this run's "
+                 "script is not backed up",
+                 {script}));
     return true;
 }
 
@@ -213,9 +216,9 @@ void NoteSwappedArguments(const SubstOptions& o, Diagnostics& d) {
         return;
     }
     d.Note(o.dict, 0,
-           "no line here begins with the record marker, but the first script holds record "
-           "markers: the dictionary comes first, as in: " +
-               SwappedCommand(o));
+           Tr("no line here begins with the record marker, but the first script holds record "
+              "markers: the dictionary comes first, as in: {1}",
+              {SwappedCommand(o)}));
 }
 
 int RunSubst(const SubstOptions& options) {

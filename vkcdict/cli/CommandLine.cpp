@@ -212,6 +212,9 @@ void SetUsageFormat(CLI::App& app) {
     for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
         command->formatter(formatter);
         command->group(Tr("Commands"));
+        // A command's help flag is made before it takes the program's
+        // defaults, so it would stand in a group of its own, named in English.
+        if (CLI::Option* help = command->get_help_ptr()) help->group(Tr("Options"));
     }
 }
 

@@ -50,7 +50,7 @@ std::string Decode(std::string_view text) {
             out += ' ';
         } else if (text[i] == '%') {
             if (i + 2 >= text.size() || HexDigit(text[i + 1]) < 0 || HexDigit(text[i + 2]) < 0) {
-                throw Refusal{400, "malformed percent escape in the address"};
+                throw Refusal{400, page::Tr("malformed percent escape in the address")};
             }
             out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
             i += 2;
@@ -70,7 +70,8 @@ Target Parse(const std::string& target) {
     Target t;
     const size_t mark = target.find('?');
     t.path = target.substr(0, mark);
-    if (t.path.empty() || t.path[0] != '/') throw Refusal{400, "the address must start with /"};
+    if (t.path.empty() || t.path[0] != '/')
+        throw Refusal{400, page::Tr("the address must start with /")};
     if (mark == std::string::npos) return t;
     std::string_view rest = std::string_view(target).substr(mark + 1);
     while (!rest.empty()) {
@@ -92,10 +93,10 @@ uint64_t Number(const Target& t, const std::string& name, uint64_t fallback, uin
     const std::string& text = it->second;
     if (text.empty() || text.size() > 12 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        throw Refusal{400, "\"" + name + "\" must be a whole number"};
+        throw Refusal{400, page::Tr("\"{1}\" must be a whole number", {name})};
     }
     const uint64_t n = std::strtoull(text.c_str(), nullptr, 10);
-    if (n > limit) throw Refusal{400, "\"" + name + "\" is out of range"};
+    if (n > limit) throw Refusal{400, page::Tr("\"{1}\" is out of range", {name})};
     return n;
 }
 
@@ -226,7 +227,7 @@ Query QueryOf(const Target& t) {
     } else if (filter == "changed") {
         q.filter = Query::kChanged;
     } else if (!filter.empty() && filter != "all") {
-        throw Refusal{400, "unknown filter \"" + filter + "\""};
+        throw Refusal{400, page::Tr("unknown filter \"{1}\"", {filter})};
     }
     const std::string check = get("check");
     if (!check.empty()) {
@@ -234,7 +235,7 @@ Query QueryOf(const Target& t) {
         for (size_t k = 0; k < checks.size(); ++k) {
             if (check == checks[k].id) q.check = static_cast<int>(k);
         }
-        if (q.check < 0) throw Refusal{400, "unknown check \"" + check + "\""};
+        if (q.check < 0) throw Refusal{400, page::Tr("unknown check \"{1}\"", {check})};
     }
     const std::string in = get("in");
     if (in == "chi") {
@@ -242,7 +243,7 @@ Query QueryOf(const Target& t) {
     } else if (in == "remark") {
         q.section = Section::kRemark;
     } else if (!in.empty() && in != "eng") {
-        throw Refusal{400, "unknown section \"" + in + "\""};
+        throw Refusal{400, page::Tr("unknown section \"{1}\"", {in})};
     }
     const std::string text = get("q");
     std::string error;
@@ -297,7 +298,7 @@ Json Locate(Session& s, const Target& t) {
     const auto to = t.query.find("to");
     const bool findings = to != t.query.end() && to->second == "finding";
     if (to == t.query.end() || (!findings && to->second != "untranslated")) {
-        throw Refusal{400, "\"to\" must be finding or untranslated"};
+        throw Refusal{400, page::Tr("\"to\" must be finding or untranslated")};
     }
     const uint32_t n = s.count();
     for (uint32_t step = 1; step <= n; ++step) {
@@ -324,14 +325,14 @@ Json Info(const Session& s) {
 Json Body(const Request& r) {
     Json body = Json::parse(r.body, nullptr, false);
     if (body.is_discarded() || !body.is_object())
-        throw Refusal{400, "the body is not a JSON object"};
+        throw Refusal{400, page::Tr("the body is not a JSON object")};
     return body;
 }
 
 uint32_t RecordNumber(const Session& s, const Json& body) {
     const auto n = body.find("n");
     if (n == body.end() || !n->is_number_unsigned() || n->get<uint64_t>() >= s.count()) {
-        throw Refusal{400, "\"n\" must be a record number"};
+        throw Refusal{400, page::Tr("\"n\" must be a record number")};
     }
     return static_cast<uint32_t>(n->get<uint64_t>());
 }
@@ -342,11 +343,11 @@ uint32_t RecordNumber(const Session& s, const Json& body) {
 bool Text(const Json& body, const char* name, std::string* gbk) {
     const auto it = body.find(name);
     if (it == body.end() || it->is_null()) return false;
-    if (!it->is_string()) throw Refusal{400, std::string("\"") + name + "\" must be a string"};
+    if (!it->is_string()) throw Refusal{400, page::Tr("\"{1}\" must be a string", {name})};
     std::string error;
     if (!FromPage(it->get_ref<const std::string&>(), gbk, &error)) {
-        throw Refusal{422,
-                      std::string(name == std::string("chi") ? "CHI" : "remark") + ": " + error};
+        throw Refusal{422, name == std::string("chi") ? page::Tr("CHI: {1}", {error})
+                                                      : page::Tr("remark: {1}", {error})};
     }
     return true;
 }
@@ -356,7 +357,7 @@ Response Commit(Session& s, const Request& r) {
     const uint32_t i = RecordNumber(s, body);
     const auto version = body.find("version");
     if (version == body.end() || !version->is_number_unsigned()) {
-        throw Refusal{400, "\"version\" must be the record's version"};
+        throw Refusal{400, page::Tr("\"version\" must be the record's version")};
     }
     std::string chi;
     std::string remark;
@@ -414,13 +415,14 @@ Response Api::Handle(const Request& r) {
     try {
         const std::string host = Lower(r.host);
         if (std::find(gate_.hosts.begin(), gate_.hosts.end(), host) == gate_.hosts.end()) {
-            return ErrorResponse(403, "this server answers only under its own address");
+            return ErrorResponse(403, page::Tr("this server answers only under its own address"));
         }
         const Target t = Parse(r.target);
         std::string token = r.tokenHeader.empty() ? Cookie(r.cookie, gate_.cookie) : r.tokenHeader;
         const auto given = t.query.find("token");
         if (r.method == "GET" && t.path == "/" && given != t.query.end()) {
-            if (!SameToken(given->second, gate_.token)) return ErrorResponse(403, "wrong token");
+            if (!SameToken(given->second, gate_.token))
+                return ErrorResponse(403, page::Tr("wrong token"));
             // The address carries the token once; from here on the cookie does.
             Response moved;
             moved.status = 303;
@@ -431,16 +433,18 @@ Response Api::Handle(const Request& r) {
             return moved;
         }
         if (!SameToken(token, gate_.token)) {
-            return ErrorResponse(403, "no valid token: open the address that vkcdict edit printed");
+            return ErrorResponse(
+                403, page::Tr("no valid token: open the address that vkcdict edit printed"));
         }
         if (r.method == "POST") {
             bool sameOrigin = false;
             for (const std::string& h : gate_.hosts)
                 sameOrigin = sameOrigin || Lower(r.origin) == "http://" + h;
             if (!sameOrigin)
-                return ErrorResponse(403, "a change must come from the editor's own page");
+                return ErrorResponse(403,
+                                     page::Tr("a change must come from the editor's own page"));
             if (Lower(r.contentType).rfind("application/json", 0) != 0) {
-                return ErrorResponse(415, "a change must be sent as application/json");
+                return ErrorResponse(415, page::Tr("a change must be sent as application/json"));
             }
             if (t.path == "/api/commit") return Commit(*session_, r);
             if (t.path == "/api/preview") return Preview(*session_, r);
@@ -450,10 +454,10 @@ Response Api::Handle(const Request& r) {
                 if (!session_->Reload(&error)) return ErrorResponse(422, error);
                 return JsonResponse({{"reloaded", true}, {"progress", Progress(*session_)}});
             }
-            return ErrorResponse(404, "no such action");
+            return ErrorResponse(404, page::Tr("no such action"));
         }
         if (r.method != "GET" && r.method != "HEAD")
-            return ErrorResponse(405, "method not allowed");
+            return ErrorResponse(405, page::Tr("method not allowed"));
         if (t.path == "/api/info") return JsonResponse(Info(*session_));
         if (t.path == "/api/records") return JsonResponse(Records(*session_, t));
         if (t.path == "/api/record") {
@@ -462,7 +466,7 @@ Response Api::Handle(const Request& r) {
         }
         if (t.path == "/api/locate") return JsonResponse(Locate(*session_, t));
         const PageFile* file = FindPageFile(t.path == "/" ? "index.html" : t.path.substr(1));
-        if (file == nullptr) return ErrorResponse(404, "not found");
+        if (file == nullptr) return ErrorResponse(404, page::Tr("not found"));
         Response page;
         page.contentType = std::string(file->type) + "; charset=utf-8";
         page.body.assign(reinterpret_cast<const char*>(file->data), file->size);
@@ -470,7 +474,7 @@ Response Api::Handle(const Request& r) {
     } catch (const Refusal& refusal) {
         return ErrorResponse(refusal.status, refusal.message);
     } catch (const Json::exception& error) {
-        return ErrorResponse(400, std::string("malformed request: ") + error.what());
+        return ErrorResponse(400, page::Tr("malformed request: {1}", {error.what()}));
     }
 }
 

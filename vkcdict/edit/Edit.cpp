@@ -6,6 +6,7 @@
 #include "vkcdict/edit/Api.h"
 #include "vkcdict/edit/HttpServer.h"
 #include "vkcdict/edit/Token.h"
+#include "vkcdict/i18n/Translate.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -56,16 +57,16 @@ std::string UrlHost(const std::string& address) {
 
 int RunEdit(const EditOptions& options, FILE* out, Diagnostics& d) {
     if (options.port > 65535) {
-        d.Error("", 0, "edit: --port must be at most 65535");
+        d.Error("", 0, Tr("edit: --port must be at most 65535"));
         return kFailed;
     }
     Session session;
     if (!session.Open(options.session, d)) return kFailed;
     if (options.listen != "127.0.0.1") {
         d.Warning("", 0,
-                  "edit: listening on " + options.listen +
-                      ", not only on this computer: anyone who can reach it and learns the "
-                      "token can change the dictionary");
+                  Tr("edit: listening on {1}, not only on this computer: anyone who can reach "
+                     "it and learns the token can change the dictionary",
+                     {options.listen}));
     }
     Gate gate;
     gate.token = NewToken();
@@ -85,11 +86,12 @@ int RunEdit(const EditOptions& options, FILE* out, Diagnostics& d) {
             api = std::make_unique<Api>(&session, gate);
             const std::string url =
                 "http://" + UrlHost(options.listen) + suffix + "/?token=" + gate.token;
-            std::fprintf(out, "vkcdict: editing %s at %s\n", options.session.path.c_str(),
-                         url.c_str());
+            const std::string line =
+                Tr("vkcdict: editing {1} at {2}", {options.session.path, url}) + "\n";
+            std::fputs(line.c_str(), out);
             std::fflush(out);
             if (!options.noBrowser && !OpenBrowser(url)) {
-                d.Warning("", 0, "edit: no browser could be opened; open the address above");
+                d.Warning("", 0, Tr("edit: no browser could be opened; open the address above"));
             }
         },
         &error, &busy);

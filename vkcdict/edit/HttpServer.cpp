@@ -11,6 +11,9 @@
 #include <memory>
 #include <optional>
 
+#include "vkcdict/edit/PageText.h"
+#include "vkcdict/i18n/Translate.h"
+
 namespace vkcdict::edit {
 
 namespace {
@@ -49,7 +52,7 @@ private:
             const int status = ec == http::error::body_limit     ? 413
                                : ec == http::error::header_limit ? 431
                                                                  : 400;
-            Respond(ErrorResponse(status, "bad request: " + ec.message()), false, 11);
+            Respond(ErrorResponse(status, page::Tr("bad request: {1}", {ec.message()})), false, 11);
             return;
         }
         const http::request<http::string_body>& in = parser_->get();
@@ -70,7 +73,7 @@ private:
         try {
             answer = handle_(r);
         } catch (const std::bad_alloc&) {
-            answer = ErrorResponse(500, "out of memory");
+            answer = ErrorResponse(500, page::Tr("out of memory"));
         }
         if (r.method == "HEAD") answer.body.clear();
         Respond(std::move(answer), in.keep_alive(), in.version());
@@ -157,7 +160,7 @@ bool Serve(const ServeOptions& options, const Handler& handle,
     beast::error_code ec;
     const asio::ip::address address = asio::ip::make_address(options.address, ec);
     if (ec) {
-        *error = "not an IP address: " + options.address;
+        *error = Tr("not an IP address: {1}", {options.address});
         return false;
     }
     tcp::acceptor acceptor(io);
@@ -171,13 +174,17 @@ bool Serve(const ServeOptions& options, const Handler& handle,
     if (!ec) acceptor.bind(endpoint, ec);
     if (ec == asio::error::address_in_use || ec == asio::error::access_denied) {
         *busy = ec == asio::error::address_in_use;
-        *error = "cannot listen on " + options.address + " port " + std::to_string(options.port) +
-                 ": " + (*busy ? "the port is busy (choose another with --port)" : ec.message());
+        const std::string port = std::to_string(options.port);
+        *error =
+            *busy ? Tr("cannot listen on {1} port {2}: the port is busy (choose another "
+                       "with --port)",
+                       {options.address, port})
+                  : Tr("cannot listen on {1} port {2}: {3}", {options.address, port, ec.message()});
         return false;
     }
     if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
     if (ec) {
-        *error = "cannot listen on " + options.address + ": " + ec.message();
+        *error = Tr("cannot listen on {1}: {2}", {options.address, ec.message()});
         return false;
     }
     signals.async_wait([&acceptor, &io](beast::error_code, int) {

@@ -1,12 +1,24 @@
 #include "vkcdict/edit/PageText.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 #include "dict/GbkCodec.h"
+#include "vkcdict/i18n/Catalogue.h"
 
 namespace vkcdict::edit {
 
 namespace {
+
+// The catalogue's translations in UTF-8, read once when first asked for.
+const std::unordered_map<std::string, std::string>& Utf8Translations() {
+    static const std::unordered_map<std::string, std::string> translations = [] {
+        std::unordered_map<std::string, std::string> read;
+        if (!ReadCatalogue(i18n::ChineseCatalogue(), Charset::kUtf8, &read)) read.clear();
+        return read;
+    }();
+    return translations;
+}
 
 // `text` with every CR LF as LF; `*lone` set when a CR or LF stands alone.
 std::string WithoutCr(std::string_view text, bool* lone) {
@@ -23,19 +35,31 @@ std::string WithoutCr(std::string_view text, bool* lone) {
 
 }  // namespace
 
+const char* page::Tr(const char* message) {
+    if (CurrentLanguage() == Language::kEnglish) return message;
+    const auto& translations = Utf8Translations();
+    const auto found = translations.find(message);
+    return found == translations.end() ? message : found->second.c_str();
+}
+
+std::string page::Tr(const char* format, std::initializer_list<std::string_view> args) {
+    return FillPlaceholders(page::Tr(format), args);
+}
+
 std::string ReadOnlyReason(std::string_view gbk) {
-    if (gbk.find('\0') != std::string_view::npos) return "it holds a NUL byte";
+    if (gbk.find('\0') != std::string_view::npos) return page::Tr("it holds a NUL byte");
     gbk::ConversionError error{};
     if (gbk::CountUndefined(gbk.data(), gbk.size(), &error) != 0) {
-        return "it holds bytes that are not GBK (at byte " + std::to_string(error.offset) + ")";
+        return page::Tr("it holds bytes that are not GBK (at byte {1})",
+                        {std::to_string(error.offset)});
     }
     bool lone = false;
     WithoutCr(gbk, &lone);
-    if (lone) return "it holds a line break that is not CR LF";
+    if (lone) return page::Tr("it holds a line break that is not CR LF");
     std::string back;
     std::string why;
     if (!FromPage(ToPage(gbk), &back, &why) || back != gbk) {
-        return "it would not come back byte for byte";
+        return page::Tr("it would not come back byte for byte");
     }
     return "";
 }
@@ -52,12 +76,12 @@ bool FromPage(std::string_view utf8, std::string* gbk, std::string* error) {
     for (size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
         if (c == '\0') {
-            *error = "the text holds a NUL character";
+            *error = page::Tr("the text holds a NUL character");
             return false;
         }
         if (c == '\r') {
             if (i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;  // CR LF: LF follows
-            *error = "the text holds a carriage return without a line feed";
+            *error = page::Tr("the text holds a carriage return without a line feed");
             return false;
         }
         if (c == '\n') crlf += '\r';
@@ -66,13 +90,13 @@ bool FromPage(std::string_view utf8, std::string* gbk, std::string* error) {
     gbk::ConversionError failed{};
     if (gbk::FromUtf8(crlf.data(), crlf.size(), gbk, &failed)) return true;
     if (failed.codePoint == 0xFFFFFFFFu) {
-        *error = "the text is not valid UTF-8";
+        *error = page::Tr("the text is not valid UTF-8");
         return false;
     }
     char code[16];
     std::snprintf(code, sizeof(code), "U+%04X", static_cast<unsigned>(failed.codePoint));
-    *error = "GBK has no code for the character \u201C" +
-             std::string(crlf.data() + failed.offset, failed.length) + "\u201D (" + code + ")";
+    *error = page::Tr("GBK has no code for the character \u201C{1}\u201D ({2})",
+                      {std::string_view(crlf.data() + failed.offset, failed.length), code});
     return false;
 }
 

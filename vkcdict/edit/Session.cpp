@@ -16,6 +16,7 @@
 #include "vkcdict/files/DictWriter.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/ScriptTexts.h"
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/qa/Glossary.h"
 #include "vkcdict/qa/RecordChecks.h"
 #include "vkcdict/qa/Scripts.h"
@@ -104,20 +105,21 @@ bool Session::Open(const SessionOptions& options, Diagnostics& d) {
     for (size_t k = 0; k < options.codes.size(); ++k) {
         std::string error;
         if (!settings_.codes[k].Compile(options.codes[k], &error)) {
-            d.Error("", 0, "edit: --code \"" + options.codes[k] + "\" cannot be used: " + error);
+            d.Error("", 0,
+                    Tr("edit: --code \"{1}\" cannot be used: {2}", {options.codes[k], error}));
             return false;
         }
     }
     DictFile file;
     if (!OpenDictionary(options.path, LoadPolicy::kWhole, d, &file, EncodingPolicy::kRefuse)) {
         d.Error(options.path, 0,
-                "not opened for editing: saving it would lose what the loader does not load "
-                "(vkcdict check " +
-                    options.path + " tells what is wrong)");
+                Tr("not opened for editing: saving it would lose what the loader does not load "
+                   "(vkcdict check {1} tells what is wrong)",
+                   {options.path}));
         return false;
     }
     std::string error;
-    if (!Adopt(std::move(file), &error)) {
+    if (!Adopt(std::move(file), false, &error)) {
         d.Error(options.path, 0, error);
         return false;
     }
@@ -141,7 +143,7 @@ bool Session::Open(const SessionOptions& options, Diagnostics& d) {
             FileBlock block;
             bool tooLong = false;
             if (!ReadBlock(path, size_t{1} << 31, &block, &tooLong, &error) || tooLong) {
-                d.Error(path, 0, tooLong ? "too large to show its lines" : ReadFailure(error));
+                d.Error(path, 0, tooLong ? Tr("too large to show its lines") : ReadFailure(error));
                 return false;
             }
             const std::string_view bytes = block.view();
@@ -172,16 +174,19 @@ bool Session::Open(const SessionOptions& options, Diagnostics& d) {
     return true;
 }
 
-bool Session::Adopt(DictFile file, std::string* error) {
+bool Session::Adopt(DictFile file, bool forPage, std::string* error) {
+    using Words = std::string (*)(const char*, std::initializer_list<std::string_view>);
+    const Words Tr = forPage ? Words(page::Tr) : Words(vkcdict::Tr);
     if (!file.complete || file.count() == 0) {
-        *error = "it does not load whole (vkcdict check " + options_.path + " tells what is wrong)";
+        *error =
+            Tr("it does not load whole (vkcdict check {1} tells what is wrong)", {options_.path});
         return false;
     }
     if (!file.closed) {
         *error =
-            "not opened for editing: no closing line \"mirok_res_All_End\" after the last "
-            "record, so the file may have been cut short (vkcdict check " +
-            options_.path + " tells more)";
+            Tr("not opened for editing: no closing line \"{1}\" after the last record, "
+               "so the file may have been cut short (vkcdict check {2} tells more)",
+               {"mirok_res_All_End", options_.path});
         return false;
     }
     file.path = options_.path;
@@ -342,7 +347,7 @@ void Session::Stamp() {
 }
 
 bool Session::DiskHoldsOurs(std::string* error) const {
-    *error = "the file changed on disk since it was loaded or last saved";
+    *error = page::Tr("the file changed on disk since it was loaded or last saved");
     std::error_code failed;
     if (std::filesystem::file_size(options_.path, failed) != stampSize_ ||
         std::filesystem::last_write_time(options_.path, failed) != stampTime_ || failed ||
@@ -354,7 +359,7 @@ bool Session::DiskHoldsOurs(std::string* error) const {
     bool tooLong = false;
     std::string why;
     if (!ReadBlock(options_.path, MaxDictionaryBytes(), &block, &tooLong, &why)) {
-        *error = "the file cannot be read now: " + why;
+        *error = page::Tr("the file cannot be read now: {1}", {why});
         return false;
     }
     const VKCStringDict& dict = *files_[0].dict;
@@ -371,9 +376,12 @@ bool Session::DiskHoldsOurs(std::string* error) const {
 
 CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* chi,
                              const std::string* remark) {
-    if (i >= count()) return {CommitStatus::kRefused, "there is no record " + std::to_string(i)};
+    if (i >= count()) {
+        return {CommitStatus::kRefused, page::Tr("there is no record {1}", {std::to_string(i)})};
+    }
     if (versions_[i] != version) {
-        return {CommitStatus::kStale, "the record was changed meanwhile (in another tab)"};
+        return {CommitStatus::kStale,
+                page::Tr("the record was changed meanwhile (in another tab)")};
     }
     const std::string_view oldChi = Text(i, Section::kChi);
     const std::string_view oldRemark = Text(i, Section::kRemark);
@@ -381,23 +389,28 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
         const std::string* text;
         std::string_view old;
         int section;
-        const char* name;
     };
-    for (const Edit& e : {Edit{chi, oldChi, kChiSection, "CHI"},
-                          Edit{remark, oldRemark, kRemarkSection, "remark"}}) {
+    for (const Edit& e :
+         {Edit{chi, oldChi, kChiSection}, Edit{remark, oldRemark, kRemarkSection}}) {
         if (e.text == nullptr || *e.text == e.old) continue;
+        const bool isChi = e.section == kChiSection;
         const std::string readOnly = ReadOnlyReason(e.old);
         if (!readOnly.empty()) {
             return {CommitStatus::kRefused,
-                    std::string("the ") + e.name + " text is read-only: " + readOnly};
+                    isChi ? page::Tr("the CHI text is read-only: {1}", {readOnly})
+                          : page::Tr("the remark text is read-only: {1}", {readOnly})};
         }
         if (HoldsMarkerLine(*e.text)) {
-            return {CommitStatus::kRefused, std::string("the ") + e.name +
-                                                " text would hold a marker line (mirok_res_...)"};
+            return {CommitStatus::kRefused,
+                    isChi
+                        ? page::Tr("the CHI text would hold a marker line ({1})", {"mirok_res_..."})
+                        : page::Tr("the remark text would hold a marker line ({1})",
+                                   {"mirok_res_..."})};
         }
         if (!Storable(*e.text, e.section)) {
             return {CommitStatus::kRefused,
-                    std::string("the ") + e.name + " text cannot be stored as it is"};
+                    isChi ? page::Tr("the CHI text cannot be stored as it is")
+                          : page::Tr("the remark text cannot be stored as it is")};
         }
     }
     const std::string_view newChi = chi != nullptr ? std::string_view(*chi) : oldChi;
@@ -411,8 +424,9 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     const uint64_t size =
         uint64_t{dict.dataSize} - e.chiLen - e.remarkLen + newChi.size() + newRemark.size();
     if (size > MaxDictionaryBytes()) {
-        return {CommitStatus::kRefused, "the file would grow past the loader's limit of " +
-                                            std::to_string(MaxDictionaryBytes()) + " bytes"};
+        return {CommitStatus::kRefused,
+                page::Tr("the file would grow past the loader's limit of {1} bytes",
+                         {std::to_string(MaxDictionaryBytes())})};
     }
     // The new bytes go to the temporary file beside the dictionary: the old
     // ones, with the two texts replaced.
@@ -421,8 +435,8 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     fileio::AtomicFile out;
     if (!out.Open(options_.path, durable) || out.temporary().empty()) {
         return {CommitStatus::kFailed,
-                "cannot write the file: " +
-                    (out.error().empty() ? "it is no regular file" : out.error())};
+                out.error().empty() ? page::Tr("cannot write the file: it is no regular file")
+                                    : page::Tr("cannot write the file: {1}", {out.error()})};
     }
     static char buffer[size_t{1} << 20];
     std::setvbuf(out.stream(), buffer, _IOFBF, sizeof(buffer));
@@ -494,13 +508,13 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     }
     if (written && !same) {
         return {CommitStatus::kRefused,
-                "the file would load differently: the edited text holds bytes the loader takes "
-                "for markers"};
+                page::Tr("the file would load differently: the edited text holds bytes the "
+                         "loader takes for markers")};
     }
     if (!written || !out.Commit()) {
-        const std::string why = written ? out.error() : "a write failed";
+        const std::string why = written ? out.error() : page::Tr("a write failed");
         out.Discard();
-        return {CommitStatus::kFailed, "cannot write the file: " + why};
+        return {CommitStatus::kFailed, page::Tr("cannot write the file: {1}", {why})};
     }
     Stamp();
     next.complete = true;
@@ -522,12 +536,12 @@ bool Session::Reload(std::string* error) {
     Diagnostics quiet(false, nullptr);
     DictFile file;
     if (!OpenDictionary(options_.path, LoadPolicy::kWhole, quiet, &file, EncodingPolicy::kRefuse)) {
-        *error = "the file no longer loads whole (vkcdict check " + options_.path +
-                 " tells what is wrong)";
+        *error = page::Tr("the file no longer loads whole (vkcdict check {1} tells what is wrong)",
+                          {options_.path});
         return false;
     }
     const uint32_t before = count();
-    if (!Adopt(std::move(file), error)) return false;
+    if (!Adopt(std::move(file), true, error)) return false;
     Stamp();
     versions_.assign(count(), nextVersion_++);
     if (count() != before) changed_.assign(count(), 0);

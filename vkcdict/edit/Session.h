@@ -131,7 +131,10 @@ public:
     bool Reload(std::string* error);
 
 private:
-    bool Adopt(DictFile file, std::string* error);
+    // Takes `file` as the session's dictionary; false, with the reason in
+    // the words of the page (`forPage`: UTF-8) or of the console, when it
+    // cannot be edited.
+    bool Adopt(DictFile file, bool forPage, std::string* error);
     void CheckAll();
     void CheckOne(uint32_t i);
     void CompareAll();

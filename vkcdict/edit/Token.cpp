@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "vkcdict/i18n/Translate.h"
+
 #ifdef _WIN32
 #include <windows.h>
 // windows.h first: bcrypt.h needs its types.
@@ -39,7 +41,7 @@ bool RandomBytes(unsigned char* out, size_t size) {
 std::string NewToken() {
     unsigned char bytes[16];
     if (!RandomBytes(bytes, sizeof(bytes))) {
-        throw std::runtime_error("the system's random source cannot be read");
+        throw std::runtime_error(Tr("the system's random source cannot be read"));
     }
     std::string hex;
     for (unsigned char b : bytes) {
