@@ -239,7 +239,7 @@ def main():
             if block.skip_reason:
                 print(f"== {where}: skipped, {block.skip_reason}", flush=True)
                 continue
-            print(f"== {where}\n{block.text.rstrip()}\n--", flush=True)
+            print(f"== {where}\n{block.text.rstrip()}\n==", flush=True)
             began = time.monotonic()
             status, output = run(block, root)
             ran += 1
@@ -254,7 +254,7 @@ def main():
                 if not args.keep_going:
                     return 1
             else:
-                print(f"-- {where} passed in {time.monotonic() - began:.1f} s", flush=True)
+                print(f"== {where} passed in {time.monotonic() - began:.1f} s", flush=True)
         print(f"== {rel_guide}: {ran} blocks run, {len(blocks) - ran} skipped, {len(failed)} failures, "
               f"in {time.monotonic() - started:.1f} s", flush=True)
         return 1 if failed else 0
