@@ -169,6 +169,7 @@ class Watch:
                 del self.made[rel]
             elif signature(path) != sig:
                 problems.append(f"overwrites {rel}, which {maker} made")
+                self.made[rel] = (signature(path), maker)  # reported once
         trees = tool_trees(self.root)
         for rel in files(self.root):
             if rel in self.before or rel in self.made:
