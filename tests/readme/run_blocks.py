@@ -56,7 +56,7 @@ import time
 
 FENCE = re.compile(r"^( *)(`{3,}|~{3,})\s*([^\s`]*)")
 MARKER = re.compile(r"^\s*<!--\s*not run:\s*(\S.*?)\s*-->\s*$")
-RUNNABLE = {"sh": "sh", "bash": "sh", "python": "python"}
+RUNNABLE = {"sh", "bash", "python"}
 TOOL_TREE_FILES = ("CMakeCache.txt", "pyvenv.cfg")
 
 
@@ -129,25 +129,18 @@ def names(text, rel):
     return re.search(pattern, text) is not None
 
 
-def files(root):
-    """Every file under root but .git's, as (relative path, in a tool tree)."""
+def scan(root):
+    """Every file under root but .git's (relative paths), and the tool trees
+    (relative folders ending in a separator)."""
+    found, trees = [], []
     for folder, dirs, entries in os.walk(root):
         rel_folder = os.path.relpath(folder, root)
         if rel_folder == ".":
             dirs[:] = [d for d in dirs if d != ".git"]
-        for entry in entries:
-            yield os.path.normpath(os.path.join(rel_folder, entry))
-
-
-def tool_trees(root):
-    trees = []
-    for folder, dirs, entries in os.walk(root):
-        if os.path.relpath(folder, root) == ".":
-            dirs[:] = [d for d in dirs if d != ".git"]
-        if any(marker in entries for marker in TOOL_TREE_FILES):
-            trees.append(os.path.relpath(folder, root) + os.sep)
-            dirs[:] = []  # a tree inside a tree is the outer tree's business
-    return trees
+        elif any(marker in entries for marker in TOOL_TREE_FILES):
+            trees.append(rel_folder + os.sep)
+        found += [os.path.normpath(os.path.join(rel_folder, entry)) for entry in entries]
+    return found, trees
 
 
 class Watch:
@@ -155,7 +148,7 @@ class Watch:
 
     def __init__(self, root):
         self.root = root
-        self.before = set(files(root))
+        self.before = set(scan(root)[0])
         self.made = {}  # relative path -> (signature, the block that made it)
 
     def check(self, where, block):
@@ -170,14 +163,14 @@ class Watch:
             elif signature(path) != sig:
                 problems.append(f"overwrites {rel}, which {maker} made")
                 self.made[rel] = (signature(path), maker)  # reported once
-        trees = tool_trees(self.root)
-        for rel in files(self.root):
+        found, trees = scan(self.root)
+        for rel in found:
             if rel in self.before or rel in self.made:
                 continue
             if any(rel.startswith(tree) for tree in trees) and not names(block.text, rel):
                 continue
             self.made[rel] = (signature(os.path.join(self.root, rel)), where)
-        self.before.update(files(self.root))  # what a later block finds is not its own
+        self.before.update(found)  # what a later block finds is not its own
         return problems
 
 
