@@ -243,6 +243,7 @@ def main():
                 errors.append(f"FAILED: {where} exited with status {status}; its output ended:\n{tail}")
             errors += [f"FAILED: {where} {problem}" for problem in watch.check(where, block)]
             if errors:
+                errors.append(f"(after {time.monotonic() - began:.1f} s)")
                 print("\n".join(errors), file=sys.stderr, flush=True)
                 failed += errors
                 if not args.keep_going:
