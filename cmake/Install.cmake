@@ -24,10 +24,6 @@ else()
 endif()
 install(TARGETS ${VKC_PROGRAMS} RUNTIME DESTINATION ${VKC_RUNTIME_DIR} COMPONENT Runtime)
 install(FILES README.md DESTINATION ${VKC_DOC_DIR} COMPONENT Runtime)
-if(WIN32)
-  # The translator's workflow with vkcdict.exe and Windows paths.
-  install(FILES packaging/README-windows.txt DESTINATION ${VKC_DOC_DIR} COMPONENT Runtime)
-endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
   install(FILES LICENSE DESTINATION ${VKC_DOC_DIR} COMPONENT Runtime)
 endif()
@@ -105,6 +101,13 @@ else()
   string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
 endif()
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+if(WIN32)
+  # The translator's workflow with vkcdict.exe and Windows paths, naming the
+  # folder this zip unpacks to (win32 or win64).
+  configure_file(packaging/README-windows.txt.in ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION ${VKC_DOC_DIR} COMPONENT Runtime)
+endif()
 # A Windows zip holds the programs and the shared library: all a translator or
 # a tool maker on Windows needs (the static library is MinGW's alone). The
 # Linux archive holds everything.
