@@ -112,6 +112,9 @@ bool Session::Open(const SessionOptions& options, Diagnostics& d) {
     }
     DictFile file;
     if (!OpenDictionary(options.path, LoadPolicy::kWhole, d, &file, EncodingPolicy::kRefuse)) {
+        // What kept it from opening is reported; a file that loads in part
+        // gets told why the editor does not take the part.
+        if (file.dict == nullptr || file.size == 0 || file.complete || file.notGbk) return false;
         d.Error(options.path, 0,
                 Tr("not opened for editing: saving it would lose what the loader does not load "
                    "(vkcdict check {1} tells what is wrong)",

@@ -317,6 +317,34 @@ TEST(EditPageText, OnlyTextsThatComeBackByteForByteAreEditable) {
 }
 
 // The editor's findings are vkcdict qa's, record by record.
+// A file that does not open is refused with what keeps it from opening; only
+// one that loads in part is told that saving would lose the rest.
+TEST_F(Edit, AFileThatDoesNotOpenIsRefusedForItsOwnReason) {
+    const std::string dict = samples::DictionaryText({{"A", "1", ""}, {"B", "2", ""}});
+    testutil::WriteBytes(dir_.File("cut.txt"), dict.substr(0, dict.rfind("mirok_res_CHI_End")));
+    testutil::MakeDir(dir_.File("folder"));
+    const struct {
+        const char* name;
+        bool partial;
+    } cases[] = {{"missing.txt", false}, {"folder", false}, {"cut.txt", true}};
+    for (const auto& c : cases) {
+        FILE* sink = std::tmpfile();
+        ASSERT_NE(sink, nullptr);
+        vkcdict::Diagnostics d(false, sink);
+        vkcdict::edit::SessionOptions options;
+        options.path = dir_.File(c.name);
+        vkcdict::edit::Session session;
+        EXPECT_FALSE(session.Open(options, d)) << c.name;
+        std::string text(4096, '\0');
+        std::rewind(sink);
+        text.resize(std::fread(&text[0], 1, text.size(), sink));
+        std::fclose(sink);
+        EXPECT_NE(text.find(": error: "), std::string::npos) << c.name;
+        EXPECT_EQ(text.find("saving it would lose") != std::string::npos, c.partial)
+            << c.name << ": " << text;
+    }
+}
+
 TEST_F(Edit, FindingsAreThoseOfQa) {
     Open(samples::DictionaryText({
         {"Take %d coins", "\xC4\xC3 coins", ""},                // codes, numbers
