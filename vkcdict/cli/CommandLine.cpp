@@ -74,7 +74,8 @@ std::string UsageProblem(const std::string& what) {
     }
     // "NAME: 1 required TYPE missing": an option given without its value.
     const size_t colon = what.find(": ");
-    if (colon != std::string::npos && ends(" missing") && what.find(" required ", colon) != std::string::npos) {
+    if (colon != std::string::npos && ends(" missing") &&
+        what.find(" required ", colon) != std::string::npos) {
         return Tr("{1} needs a value", {what.substr(0, colon)});
     }
     // "NAME: VALUE not in {a,b,c}": a value outside a fixed list.
@@ -90,7 +91,8 @@ std::string UsageProblem(const std::string& what) {
         const size_t got = what.rfind(", got ");
         if (to != std::string::npos && got != std::string::npos && got > to) {
             return Tr("{1} takes {2} values, {3} given",
-                      {what.substr(to + std::strlen(" arguments to "), got - to - std::strlen(" arguments to ")),
+                      {what.substr(to + std::strlen(" arguments to "),
+                                   got - to - std::strlen(" arguments to ")),
                        what.substr(std::strlen(kMismatch), to - std::strlen(kMismatch)),
                        what.substr(got + std::strlen(", got "))});
         }

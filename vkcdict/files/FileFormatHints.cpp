@@ -142,8 +142,8 @@ bool LooksLikeImage(std::string_view head, uint64_t size) {
 }
 
 // Marked for the catalogue; shown through Tr().
-const char* const kImageHint = N_(
-    "the file looks like a binary dictionary image (its head and first record are an image's); "
-    "add --image to read it as one");
+const char* const kImageHint =
+    N_("the file looks like a binary dictionary image (its head and first record are an image's); "
+       "add --image to read it as one");
 
 }  // namespace vkcdict

@@ -86,7 +86,8 @@ LocaleChoice ChooseFromVariables(const std::function<const char*(const char*)>& 
             const size_t colon = rest.find(':');
             const Match match = Recognise(rest.substr(0, colon));
             if (match != Match::kNone) {
-                choice.language = match == Match::kChinese ? Language::kChinese : Language::kEnglish;
+                choice.language =
+                    match == Match::kChinese ? Language::kChinese : Language::kEnglish;
                 return choice;
             }
             rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
@@ -106,8 +107,8 @@ LocaleChoice ChooseFromEnvironment() {
         // The UI language: a LANGID whose primary language is Chinese and
         // whose sublanguage is Simplified (China, Singapore).
         const LANGID ui = GetUserDefaultUILanguage();
-        if (PRIMARYLANGID(ui) == LANG_CHINESE &&
-            (SUBLANGID(ui) == SUBLANG_CHINESE_SIMPLIFIED || SUBLANGID(ui) == SUBLANG_CHINESE_SINGAPORE)) {
+        if (PRIMARYLANGID(ui) == LANG_CHINESE && (SUBLANGID(ui) == SUBLANG_CHINESE_SIMPLIFIED ||
+                                                  SUBLANGID(ui) == SUBLANG_CHINESE_SINGAPORE)) {
             choice.language = Language::kChinese;
         }
     }

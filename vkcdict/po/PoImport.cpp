@@ -188,7 +188,8 @@ private:
             Block(line, Tr("a GB18030 four-byte character, which GBK lacks: {1}", {character}));
             return;
         }
-        Block(line, Tr("bytes that are no GBK character: {1}", {Hex(rest.substr(0, error.length))}));
+        Block(line,
+              Tr("bytes that are no GBK character: {1}", {Hex(rest.substr(0, error.length))}));
     }
 
     // Reports a text's first character that cannot be converted.

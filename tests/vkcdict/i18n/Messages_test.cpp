@@ -5,11 +5,11 @@
 // in English.
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 #include <map>
+#include <unordered_map>
 
-#include "vkcdict/VkcdictFixture.h"
 #include "dict/GbkCodec.h"
+#include "vkcdict/VkcdictFixture.h"
 #include "vkcdict/i18n/Catalogue.h"
 #include "vkcdict/i18n/Locale.h"
 
@@ -172,9 +172,9 @@ TEST_F(VkcdictInChinese, EveryLineIsTranslatedAndItsPrefixKept) {
 TEST_F(VkcdictInChinese, HelpOfEveryCommandIsTranslated) {
     const Result list = RunIn("zh_CN.UTF-8", {"--help"});
     ASSERT_EQ(list.status, 0);
-    for (const char* command : {"check", "extract", "merge", "sort", "stats", "subst", "compile",
-                                "decompile", "lookup", "match", "po-export", "po-import", "qa",
-                                "edit"}) {
+    for (const char* command :
+         {"check", "extract", "merge", "sort", "stats", "subst", "compile", "decompile", "lookup",
+          "match", "po-export", "po-import", "qa", "edit"}) {
         const Result help = RunIn("zh_CN.UTF-8", {command, "--help"});
         ASSERT_EQ(help.status, 0) << command;
         // Every line that explains something: an option's line and its
