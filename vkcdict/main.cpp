@@ -12,6 +12,7 @@
 #include "vkcdict/cli/Display.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/Output.h"
+#include "vkcdict/i18n/SystemText.h"
 #include "vkcdict/i18n/Translate.h"
 
 #ifdef _WIN32
@@ -44,9 +45,10 @@ int main(int argc, char** argv) {
     // /dev/full, a closed pipe): that is a failed write, not a success.
     const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     if (!flushed && !vkcdict::StdoutFailureReported()) {
-        std::fprintf(
-            stderr, "vkcdict: error: %s\n",
-            vkcdict::Tr("cannot write to standard output: {1}", {std::strerror(errno)}).c_str());
+        std::fprintf(stderr, "vkcdict: error: %s\n",
+                     vkcdict::Tr("cannot write to standard output: {1}",
+                                 {vkcdict::SystemText(std::strerror(errno))})
+                         .c_str());
         status = vkcdict::kFailed;
     }
     return status;

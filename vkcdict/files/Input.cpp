@@ -25,6 +25,7 @@
 #include <unistd.h>
 #endif
 
+#include "vkcdict/i18n/SystemText.h"
 #include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict {
@@ -93,7 +94,9 @@ size_t BlockSize(uint64_t size) {
 }  // namespace
 
 std::string ReadFailure(const std::string& error) {
-    return error == IsDirectory() || error == NotAFile() ? error : Tr("cannot read: {1}", {error});
+    return error == IsDirectory() || error == NotAFile()
+               ? error
+               : Tr("cannot read: {1}", {SystemText(error)});
 }
 
 FILE* OpenRegularFile(const std::string& path, uint64_t* size, std::string* error) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "vkcdict/i18n/SystemText.h"
 #include "vkcdict/i18n/Translate.h"
 
 #ifdef _WIN32
@@ -47,7 +48,7 @@ bool SafeOutput::Open(const std::string& target, Diagnostics& diagnostics,
             target, 0,
             file_.refusedReadOnly()
                 ? std::string(Tr("cannot write: it is read-only (--force replaces it)"))
-                : Tr("cannot write: {1}", {file_.error()}));
+                : Tr("cannot write: {1}", {SystemText(file_.error())}));
         return false;
     }
     if (!file_.warning().empty()) diagnostics.Warning(target, 0, file_.warning());
@@ -62,16 +63,16 @@ bool SafeOutput::Commit(Diagnostics& diagnostics) {
     if (standardOutput_) {
         const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
         if (!written) {
-            diagnostics.Error("-", 0, Tr("cannot write: {1}", {std::strerror(errno)}));
+            diagnostics.Error("-", 0, Tr("cannot write: {1}", {SystemText(std::strerror(errno))}));
             g_stdoutReported = true;
         }
         return written;
     }
     if (file_.Commit()) return true;
     diagnostics.Error(target_, 0,
-                      file_.direct()
-                          ? Tr("cannot write: {1}", {file_.error()})
-                          : Tr("cannot write: {1}; the file is left as it was", {file_.error()}));
+                      file_.direct() ? Tr("cannot write: {1}", {SystemText(file_.error())})
+                                     : Tr("cannot write: {1}; the file is left as it was",
+                                          {SystemText(file_.error())}));
     return false;
 }
 

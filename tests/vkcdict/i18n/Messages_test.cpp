@@ -12,6 +12,7 @@
 #include "vkcdict/VkcdictFixture.h"
 #include "vkcdict/i18n/Catalogue.h"
 #include "vkcdict/i18n/Locale.h"
+#include "vkcdict/i18n/SystemText.h"
 
 namespace vkcdicttest {
 namespace {
@@ -74,6 +75,22 @@ TEST(Messages, EveryTranslationReachesAGbkConsole) {
     for (const auto& [message, translation] : utf8) {
         EXPECT_EQ(gbk.count(message), 1u) << translation << " has a character GBK lacks";
     }
+}
+
+TEST(Messages, TheSystemsReasonsAreTranslatedWhereKnown) {
+    const std::string nested = "no temporary file can be made beside it (No space left on device)";
+    EXPECT_EQ(vkcdict::SystemText(nested), nested);
+    vkcdict::SetLanguage(Language::kChinese);
+    const std::string missing = vkcdict::SystemText("No such file or directory");
+    const std::string full = vkcdict::SystemText(nested);
+    const std::string unknown = vkcdict::SystemText("Exec format error");
+    vkcdict::SetLanguage(Language::kEnglish);
+    EXPECT_EQ(missing,
+              "\xE6\xB2\xA1\xE6\x9C\x89\xE9\x82\xA3\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6"
+              "\xE6\x88\x96\xE7\x9B\xAE\xE5\xBD\x95");  // 没有那个文件或目录
+    EXPECT_EQ(full.find("No space"), std::string::npos) << full;
+    EXPECT_NE(full.find("\xE7\xA3\x81\xE7\x9B\x98"), std::string::npos) << full;  // 磁盘
+    EXPECT_EQ(unknown, "Exec format error");
 }
 
 // The lines of `text`.
