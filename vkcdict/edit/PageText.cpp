@@ -1,24 +1,13 @@
 #include "vkcdict/edit/PageText.h"
 
 #include <cstdio>
-#include <unordered_map>
 
 #include "dict/GbkCodec.h"
-#include "vkcdict/i18n/Catalogue.h"
+#include "vkcdict/i18n/Translate.h"
 
 namespace vkcdict::edit {
 
 namespace {
-
-// The catalogue's translations in UTF-8, read once when first asked for.
-const std::unordered_map<std::string, std::string>& Utf8Translations() {
-    static const std::unordered_map<std::string, std::string> translations = [] {
-        std::unordered_map<std::string, std::string> read;
-        if (!ReadCatalogue(i18n::ChineseCatalogue(), Charset::kUtf8, &read)) read.clear();
-        return read;
-    }();
-    return translations;
-}
 
 // `text` with every CR LF as LF; `*lone` set when a CR or LF stands alone.
 std::string WithoutCr(std::string_view text, bool* lone) {
@@ -36,14 +25,11 @@ std::string WithoutCr(std::string_view text, bool* lone) {
 }  // namespace
 
 const char* page::Tr(const char* message) {
-    if (CurrentLanguage() == Language::kEnglish) return message;
-    const auto& translations = Utf8Translations();
-    const auto found = translations.find(message);
-    return found == translations.end() ? message : found->second.c_str();
+    return TrUtf8(message);
 }
 
 std::string page::Tr(const char* format, std::initializer_list<std::string_view> args) {
-    return FillPlaceholders(page::Tr(format), args);
+    return TrUtf8(format, args);
 }
 
 std::string ReadOnlyReason(std::string_view gbk) {

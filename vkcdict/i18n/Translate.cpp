@@ -15,9 +15,18 @@ namespace {
 
 struct State {
     Language language = Language::kEnglish;
-    // English text -> its translation, encoded for output.
-    std::unordered_map<std::string, std::string> translations;
+    // English text -> its translation in UTF-8, and encoded for output when
+    // that is GBK (`output` empty otherwise: `utf8` serves both).
+    std::unordered_map<std::string, std::string> utf8;
+    std::unordered_map<std::string, std::string> output;
 };
+
+const char* Lookup(const std::unordered_map<std::string, std::string>& translations,
+                   const char* message) {
+    if (translations.empty()) return message;
+    const auto found = translations.find(message);
+    return found == translations.end() ? message : found->second.c_str();
+}
 
 State& Current() {
     static State state;
@@ -54,12 +63,16 @@ bool ReadCatalogue(std::string_view bytes, Charset charset,
 void SetLanguage(Language language, Charset charset) {
     State& state = Current();
     state.language = Language::kEnglish;
-    state.translations.clear();
+    state.utf8.clear();
+    state.output.clear();
     if (language == Language::kEnglish) return;
-    if (ReadCatalogue(i18n::ChineseCatalogue(), charset, &state.translations)) {
+    if (ReadCatalogue(i18n::ChineseCatalogue(), Charset::kUtf8, &state.utf8) &&
+        (charset == Charset::kUtf8 ||
+         ReadCatalogue(i18n::ChineseCatalogue(), charset, &state.output))) {
         state.language = language;
     } else {
-        state.translations.clear();
+        state.utf8.clear();
+        state.output.clear();
     }
 }
 
@@ -74,9 +87,11 @@ void UseLanguageOfEnvironment() {
 
 const char* Tr(const char* message) {
     const State& state = Current();
-    if (state.translations.empty()) return message;
-    const auto found = state.translations.find(message);
-    return found == state.translations.end() ? message : found->second.c_str();
+    return Lookup(state.output.empty() ? state.utf8 : state.output, message);
+}
+
+const char* TrUtf8(const char* message) {
+    return Lookup(Current().utf8, message);
 }
 
 std::string FillPlaceholders(std::string_view format,
@@ -101,6 +116,10 @@ std::string FillPlaceholders(std::string_view format,
 
 std::string Tr(const char* format, std::initializer_list<std::string_view> args) {
     return FillPlaceholders(Tr(format), args);
+}
+
+std::string TrUtf8(const char* format, std::initializer_list<std::string_view> args) {
+    return FillPlaceholders(TrUtf8(format), args);
 }
 
 }  // namespace vkcdict

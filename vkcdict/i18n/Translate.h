@@ -49,6 +49,11 @@ const char* Tr(const char* message);
 // placeholder without an argument is left as it is.
 std::string Tr(const char* format, std::initializer_list<std::string_view> args);
 
+// The same in UTF-8 whatever the output takes, for texts that leave in
+// UTF-8 (the editor's page). Marked under another name by their callers.
+const char* TrUtf8(const char* message);
+std::string TrUtf8(const char* format, std::initializer_list<std::string_view> args);
+
 // Marks a message for the catalogue where it is written, for a table built
 // before the language is chosen; Tr() translates it where it is shown.
 constexpr const char* N_(const char* message) {

@@ -162,16 +162,6 @@ private:
     }
 
     // The bytes as \xNN each.
-    static std::string Hex(std::string_view bytes) {
-        std::string hex;
-        for (unsigned char b : bytes) {
-            char byte[8];
-            std::snprintf(byte, sizeof byte, "\\x%02X", b);
-            hex += byte;
-        }
-        return hex;
-    }
-
     // Reports a text's first sequence that is no GBK character, in a
     // catalogue of the GBK family.
     void ReportGbk(const std::string& text, const gbk::ConversionError& error, uint64_t line) {
@@ -179,7 +169,7 @@ private:
         const std::string_view rest = std::string_view(text).substr(error.offset);
         if (charset_ == po::Charset::kGb18030 && po::Gb18030FourByte(rest, &codePoint)) {
             // Its bytes, and its code point when reckoned: "\x94\x39\xFC\x36 (U+1F600)".
-            std::string character = Hex(rest.substr(0, 4));
+            std::string character = HexBytes(rest.data(), 4);
             if (codePoint != 0) {
                 char code[16];
                 std::snprintf(code, sizeof code, " (U+%04X)", static_cast<unsigned>(codePoint));
@@ -189,7 +179,7 @@ private:
             return;
         }
         Block(line,
-              Tr("bytes that are no GBK character: {1}", {Hex(rest.substr(0, error.length))}));
+              Tr("bytes that are no GBK character: {1}", {HexBytes(rest.data(), error.length)}));
     }
 
     // Reports a text's first character that cannot be converted.
@@ -200,8 +190,8 @@ private:
             return;
         }
         if (error.codePoint == 0xFFFFFFFF) {
-            Block(line, Tr("invalid UTF-8: {1}",
-                           {Hex(std::string_view(text).substr(error.offset, error.length))}));
+            Block(line,
+                  Tr("invalid UTF-8: {1}", {HexBytes(text.data() + error.offset, error.length)}));
             return;
         }
         char code[16];

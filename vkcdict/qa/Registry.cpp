@@ -1,4 +1,5 @@
 // The table of checks, made from CheckList.h, and the remark's qa-skip.
+#include "vkcdict/i18n/Translate.h"
 #include "vkcdict/qa/Qa.h"
 
 namespace vkcdict {
@@ -8,17 +9,10 @@ namespace vkcdict {
 #include "vkcdict/qa/CheckList.h"
 #undef VKC_QA_CHECK
 
-namespace english {
 // The table is made once, maybe before the language is chosen: it keeps the
 // descriptions in English, and --list-checks translates them as it prints.
-constexpr const char* Tr(const char* text) {
-    return text;
-}
-}  // namespace english
-
 const std::vector<QaCheckInfo>& QaChecks() {
-#define VKC_QA_CHECK(id, byDefault, description, factory) \
-    {id, byDefault, english::description, &factory},
+#define VKC_QA_CHECK(id, byDefault, description, factory) {id, byDefault, description, &factory},
     static const std::vector<QaCheckInfo> checks = {
 #include "vkcdict/qa/CheckList.h"
     };
