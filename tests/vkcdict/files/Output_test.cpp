@@ -204,8 +204,21 @@ TEST_F(Vkcdict, PosixOnly_HazardousOutputsLoseNothing) {
     Write("s3.txt", script);
     Write("s4.txt", script);
     Write("big.txt", "old");
-    const std::string dict = std::string("'") + VKCDICT_PATH + "' ";
-    const std::string subst = std::string("'") + VKCSUBST_PATH + "' 2 ";
+    // The other user runs copies kept here: the build tree may lie in a
+    // folder only its owner may enter (a home folder, a mktemp -d folder).
+    std::string dict_path = VKCDICT_PATH;
+    std::string subst_path = VKCSUBST_PATH;
+    if (root) {
+        ASSERT_TRUE(testutil::MakeDir(dir.File("bin")));
+        dict_path = dir.File("bin/vkcdict");
+        subst_path = dir.File("bin/vkcsubst");
+        fs::copy_file(VKCDICT_PATH, dict_path);
+        fs::copy_file(VKCSUBST_PATH, subst_path);
+        ASSERT_EQ(chmod(dict_path.c_str(), 0755), 0);
+        ASSERT_EQ(chmod(subst_path.c_str(), 0755), 0);
+    }
+    const std::string dict = "'" + dict_path + "' ";
+    const std::string subst = "'" + subst_path + "' 2 ";
     const std::string other = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
     const auto body = [](const std::string& bytes) {
         const size_t at = bytes.find("\r\n\r\n\r\n");
