@@ -39,6 +39,24 @@ public:
         label("REQUIRED", Tr("REQUIRED"));
     }
 
+    // CLI11 pads the left column by bytes; a Chinese label in UTF-8 has more
+    // bytes than columns, so the padding is counted in columns here.
+    std::string make_option(const CLI::Option* option, bool positional) const override {
+        const size_t width = get_column_width();
+        std::string text = "  " + make_option_name(option, positional) + make_option_opts(option);
+        const std::string description = make_option_desc(option);
+        if (!description.empty()) {
+            const size_t columns = ColumnsOf(text);
+            text += columns >= width ? "\n" + std::string(width, ' ')
+                                     : std::string(width - columns, ' ');
+            for (const char c : description) {
+                text += c;
+                if (c == '\n') text += std::string(width, ' ');
+            }
+        }
+        return text + "\n";
+    }
+
     std::string make_option_opts(const CLI::Option* option) const override {
         if (option->nonpositional()) return CLI::Formatter::make_option_opts(option);
         std::string text;

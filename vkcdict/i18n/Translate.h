@@ -19,6 +19,7 @@
 // being set; lookups afterwards are.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -59,6 +60,11 @@ std::string TrUtf8(const char* format, std::initializer_list<std::string_view> a
 constexpr const char* N_(const char* message) {
     return message;
 }
+
+// How many columns of a terminal `shown` takes, a text in the output's
+// charset as Tr() returns it: a Chinese character (and any other wide one)
+// takes two, so the help's columns line up in every language.
+size_t ColumnsOf(std::string_view shown);
 
 // Replaces the placeholders of an already translated `format`.
 std::string FillPlaceholders(std::string_view format, std::initializer_list<std::string_view> args);

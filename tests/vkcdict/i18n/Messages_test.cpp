@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 #include "dict/GbkCodec.h"
@@ -186,6 +187,32 @@ TEST_F(VkcdictInChinese, EveryLineIsTranslatedAndItsPrefixKept) {
     }
 }
 
+// The terminal column where the description of a help line starts: after
+// the first run of two spaces that follows a word ("  -o FILE   Sorted
+// ..."), counting a character from U+2E80 up (Chinese, fullwidth
+// punctuation) as two columns; npos for a line without one.
+size_t DescriptionColumn(const std::string& line) {
+    size_t columns = 0;
+    bool word = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (word && c == ' ' && i + 1 < line.size() && line[i + 1] == ' ') {
+            while (i < line.size() && line[i] == ' ') ++i, ++columns;
+            return i < line.size() ? columns : std::string::npos;
+        }
+        if (c != ' ') word = true;
+        const unsigned char next =
+            i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        if (c < 0x80)
+            ++columns;  // ASCII
+        else if (c >= 0xE3 || (c == 0xE2 && next >= 0xBA))
+            columns += 2;  // U+2E80 on
+        else if (c >= 0xC0)
+            ++columns;  // any other lead byte
+    }
+    return std::string::npos;
+}
+
 TEST_F(VkcdictInChinese, HelpOfEveryCommandIsTranslated) {
     const Result list = RunIn("zh_CN.UTF-8", {"--help"});
     ASSERT_EQ(list.status, 0);
@@ -194,6 +221,15 @@ TEST_F(VkcdictInChinese, HelpOfEveryCommandIsTranslated) {
           "match", "po-export", "po-import", "qa", "edit"}) {
         const Result help = RunIn("zh_CN.UTF-8", {command, "--help"});
         ASSERT_EQ(help.status, 0) << command;
+        // The descriptions line up in one column, as in English.
+        std::set<size_t> enColumns, zhColumns;
+        for (const std::string& line : Lines(RunIn("C", {command, "--help"}).out)) {
+            enColumns.insert(DescriptionColumn(line));
+        }
+        for (const std::string& line : Lines(help.out)) {
+            zhColumns.insert(DescriptionColumn(line));
+        }
+        EXPECT_EQ(zhColumns, enColumns) << help.out;
         // Every line that explains something: an option's line and its
         // continuation, the purpose, the footer. Lines that only name
         // options or values ("  --check ID ...") carry no words of their own.
