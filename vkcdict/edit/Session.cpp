@@ -16,6 +16,7 @@
 #include "vkcdict/files/DictWriter.h"
 #include "vkcdict/files/Input.h"
 #include "vkcdict/files/ScriptTexts.h"
+#include "vkcdict/i18n/SystemText.h"
 #include "vkcdict/i18n/Translate.h"
 #include "vkcdict/qa/Glossary.h"
 #include "vkcdict/qa/RecordChecks.h"
@@ -362,7 +363,7 @@ bool Session::DiskHoldsOurs(std::string* error) const {
     bool tooLong = false;
     std::string why;
     if (!ReadBlock(options_.path, MaxDictionaryBytes(), &block, &tooLong, &why)) {
-        *error = page::Tr("the file cannot be read now: {1}", {why});
+        *error = page::Tr("the file cannot be read now: {1}", {SystemTextUtf8(why)});
         return false;
     }
     const VKCStringDict& dict = *files_[0].dict;
@@ -438,8 +439,9 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
     fileio::AtomicFile out;
     if (!out.Open(options_.path, durable) || out.temporary().empty()) {
         return {CommitStatus::kFailed,
-                out.error().empty() ? page::Tr("cannot write the file: it is no regular file")
-                                    : page::Tr("cannot write the file: {1}", {out.error()})};
+                out.error().empty()
+                    ? page::Tr("cannot write the file: it is no regular file")
+                    : page::Tr("cannot write the file: {1}", {SystemTextUtf8(out.error())})};
     }
     static char buffer[size_t{1} << 20];
     std::setvbuf(out.stream(), buffer, _IOFBF, sizeof(buffer));
@@ -515,7 +517,7 @@ CommitResult Session::Commit(uint32_t i, uint32_t version, const std::string* ch
                          "loader takes for markers")};
     }
     if (!written || !out.Commit()) {
-        const std::string why = written ? out.error() : page::Tr("a write failed");
+        const std::string why = written ? SystemTextUtf8(out.error()) : page::Tr("a write failed");
         out.Discard();
         return {CommitStatus::kFailed, page::Tr("cannot write the file: {1}", {why})};
     }

@@ -35,21 +35,32 @@ const char* const kKnown[] = {
     N_("not supported"),
 };
 
-}  // namespace
-
-std::string SystemText(const std::string& reason) {
+// `translate` is Tr or TrUtf8: the words go out in its encoding.
+template <typename Translate>
+std::string Known(const std::string& reason, Translate translate) {
     if (CurrentLanguage() == Language::kEnglish) return reason;
     for (const char* known : kKnown) {
-        if (reason == known) return Tr(known);
+        if (reason == known) return translate(known);
     }
     static const char kNoTemporary[] = "no temporary file can be made beside it (";
     const size_t prefix = std::strlen(kNoTemporary);
     if (reason.size() > prefix && reason.compare(0, prefix, kNoTemporary) == 0 &&
         reason.back() == ')') {
-        return Tr("no temporary file can be made beside it ({1})",
-                  {SystemText(reason.substr(prefix, reason.size() - prefix - 1))});
+        return FillPlaceholders(
+            translate(N_("no temporary file can be made beside it ({1})")),
+            {Known(reason.substr(prefix, reason.size() - prefix - 1), translate)});
     }
     return reason;
+}
+
+}  // namespace
+
+std::string SystemText(const std::string& reason) {
+    return Known(reason, [](const char* message) { return Tr(message); });
+}
+
+std::string SystemTextUtf8(const std::string& reason) {
+    return Known(reason, [](const char* message) { return TrUtf8(message); });
 }
 
 }  // namespace vkcdict

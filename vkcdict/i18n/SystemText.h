@@ -13,4 +13,7 @@ namespace vkcdict {
 // known text with a known reason in parentheses), else `reason` itself.
 std::string SystemText(const std::string& reason);
 
+// The same in UTF-8 whatever the output takes, for the editor's page.
+std::string SystemTextUtf8(const std::string& reason);
+
 }  // namespace vkcdict

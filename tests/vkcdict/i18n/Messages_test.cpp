@@ -85,7 +85,15 @@ TEST(Messages, TheSystemsReasonsAreTranslatedWhereKnown) {
     const std::string missing = vkcdict::SystemText("No such file or directory");
     const std::string full = vkcdict::SystemText(nested);
     const std::string unknown = vkcdict::SystemText("Exec format error");
+    // A GBK console: the editor's page still gets UTF-8.
+    vkcdict::SetLanguage(Language::kChinese, Charset::kGbk);
+    const std::string fullGbk = vkcdict::SystemText(nested);
+    const std::string fullForPage = vkcdict::SystemTextUtf8(nested);
     vkcdict::SetLanguage(Language::kEnglish);
+    std::string converted;
+    ASSERT_TRUE(gbk::ToUtf8(fullGbk.data(), fullGbk.size(), &converted));
+    EXPECT_EQ(converted, full);
+    EXPECT_EQ(fullForPage, full);
     EXPECT_EQ(missing,
               "\xE6\xB2\xA1\xE6\x9C\x89\xE9\x82\xA3\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6"
               "\xE6\x88\x96\xE7\x9B\xAE\xE5\xBD\x95");  // 没有那个文件或目录
