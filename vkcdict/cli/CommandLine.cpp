@@ -46,7 +46,7 @@ public:
         std::string text = "  " + make_option_name(option, positional) + make_option_opts(option);
         const std::string description = make_option_desc(option);
         if (!description.empty()) {
-            const size_t columns = ColumnsOf(text);
+            const size_t columns = TerminalColumns(text, CurrentCharset() == Charset::kGbk);
             text += columns >= width ? "\n" + std::string(width, ' ')
                                      : std::string(width - columns, ' ');
             for (const char c : description) {

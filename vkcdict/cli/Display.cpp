@@ -1,5 +1,7 @@
 #include "vkcdict/cli/Display.h"
 
+#include <cstdint>
+
 #include "dict/GbkChar.h"
 #include "dict/GbkCodec.h"
 
@@ -123,6 +125,35 @@ size_t Utf8Step(const unsigned char* data, size_t size) {
         }
     }
     return n;
+}
+
+size_t TerminalColumns(std::string_view text, bool gbk) {
+    if (gbk) return text.size();
+    const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+    size_t columns = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8Step(data + i, text.size() - i);
+        if (length <= 1) {
+            ++columns;
+            ++i;
+            continue;
+        }
+        uint32_t point = data[i] & (0x3F >> (length - 1));
+        for (size_t k = 1; k < length; ++k) point = point << 6 | (data[i + k] & 0x3F);
+        // The East Asian wide and fullwidth blocks: Hangul Jamo, CJK
+        // radicals to Yi, Hangul syllables, CJK compatibility ideographs,
+        // vertical and compatibility forms, fullwidth forms, and the
+        // ideographs beyond the first plane.
+        const bool wide =
+            (point >= 0x1100 && point <= 0x115F) ||
+            (point >= 0x2E80 && point <= 0xA4CF && point != 0x303F) ||
+            (point >= 0xAC00 && point <= 0xD7A3) || (point >= 0xF900 && point <= 0xFAFF) ||
+            (point >= 0xFE30 && point <= 0xFE4F) || (point >= 0xFF00 && point <= 0xFF60) ||
+            (point >= 0xFFE0 && point <= 0xFFE6) || (point >= 0x20000 && point <= 0x3FFFD);
+        columns += wide ? 2 : 1;
+        i += length;
+    }
+    return columns;
 }
 
 std::string HexBytes(const char* data, size_t size) {

@@ -51,4 +51,10 @@ std::string ForStream(const std::string& bytes, bool terminal);
 // reach a UTF-8 consumer (JSON, a PO file) as valid UTF-8.
 size_t Utf8Step(const unsigned char* data, size_t size);
 
+// How many terminal columns `text` takes, in GBK when `gbk` (where a
+// double-byte character is as wide as its two bytes) else in UTF-8, where a
+// Chinese character (any East Asian wide one) takes two and a byte that is
+// no character one.
+size_t TerminalColumns(std::string_view text, bool gbk);
+
 }  // namespace vkcdict

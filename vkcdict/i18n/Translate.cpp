@@ -1,7 +1,6 @@
 #include "vkcdict/i18n/Translate.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <unordered_map>
 
@@ -83,6 +82,10 @@ Language CurrentLanguage() {
     return Current().language;
 }
 
+Charset CurrentCharset() {
+    return Current().charset;
+}
+
 void UseLanguageOfEnvironment() {
     const LocaleChoice choice = ChooseFromEnvironment();
     SetLanguage(choice.language, choice.charset);
@@ -95,33 +98,6 @@ const char* Tr(const char* message) {
 
 const char* TrUtf8(const char* message) {
     return Lookup(Current().utf8, message);
-}
-
-size_t ColumnsOf(std::string_view shown) {
-    // In GBK a double-byte character is as wide as its two bytes.
-    if (Current().charset == Charset::kGbk) return shown.size();
-    size_t columns = 0;
-    for (size_t i = 0; i < shown.size();) {
-        const unsigned char lead = static_cast<unsigned char>(shown[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        uint32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (size_t k = 1; k < length && i + k < shown.size(); ++k) {
-            point = (point << 6) | (static_cast<unsigned char>(shown[i + k]) & 0x3F);
-        }
-        // The East Asian wide and fullwidth blocks: Hangul Jamo, CJK
-        // radicals to Yi, Hangul syllables, CJK compatibility ideographs,
-        // vertical and compatibility forms, fullwidth forms, and the
-        // ideographs beyond the first plane.
-        const bool wide =
-            (point >= 0x1100 && point <= 0x115F) ||
-            (point >= 0x2E80 && point <= 0xA4CF && point != 0x303F) ||
-            (point >= 0xAC00 && point <= 0xD7A3) || (point >= 0xF900 && point <= 0xFAFF) ||
-            (point >= 0xFE30 && point <= 0xFE4F) || (point >= 0xFF00 && point <= 0xFF60) ||
-            (point >= 0xFFE0 && point <= 0xFFE6) || (point >= 0x20000 && point <= 0x3FFFD);
-        columns += wide ? 2 : 1;
-        i += length;
-    }
-    return columns;
 }
 
 std::string FillPlaceholders(std::string_view format,

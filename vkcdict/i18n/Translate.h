@@ -19,7 +19,6 @@
 // being set; lookups afterwards are.
 #pragma once
 
-#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -37,6 +36,8 @@ enum class Charset { kUtf8, kGbk };
 // of the build, which a test catches).
 void SetLanguage(Language language, Charset charset = Charset::kUtf8);
 Language CurrentLanguage();
+// The charset messages go out in.
+Charset CurrentCharset();
 
 // Chooses the language and charset from the environment
 // (vkcdict/i18n/Locale.h) and uses them.
@@ -60,11 +61,6 @@ std::string TrUtf8(const char* format, std::initializer_list<std::string_view> a
 constexpr const char* N_(const char* message) {
     return message;
 }
-
-// How many columns of a terminal `shown` takes, a text in the output's
-// charset as Tr() returns it: a Chinese character (and any other wide one)
-// takes two, so the help's columns line up in every language.
-size_t ColumnsOf(std::string_view shown);
 
 // Replaces the placeholders of an already translated `format`.
 std::string FillPlaceholders(std::string_view format, std::initializer_list<std::string_view> args);
